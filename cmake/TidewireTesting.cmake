@@ -1,0 +1,94 @@
+# Test registration shared by all presets.
+#
+#   native preset : one ctest entry per test case, label "native"
+#   win64 preset  : one ctest entry per test case run under wine64, label "wine"
+#   win32 preset  : every test source is also linked into one program, tidewire_tests_x86,
+#                   run as a single emulated 32-bit Wine process, label "wine32"; a build check
+#                   verifies that every produced binary is a 32-bit PE file, label "build32".
+include(GoogleTest)
+
+if(WIN32)
+  set(_tidewire_googletest_dir /usr/src/googletest)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(${_tidewire_googletest_dir} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(TIDEWIRE_GTEST_LIBS gtest gmock)
+
+  # Tests run under Wine with a prefix kept inside this build folder.
+  if(TIDEWIRE_WINE_FLAVOUR STREQUAL "wine32")
+    set(TIDEWIRE_WINE_LOADER /usr/lib/wine/wine)
+    set(TIDEWIRE_WINE_ARCH win32)
+  else()
+    set(TIDEWIRE_WINE_LOADER /usr/lib/wine/wine64)
+    set(TIDEWIRE_WINE_ARCH win64)
+  endif()
+  set(TIDEWIRE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                  WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+else()
+  find_package(GTest REQUIRED)
+  set(TIDEWIRE_GTEST_LIBS GTest::gtest GTest::gmock)
+endif()
+
+add_library(tidewire_test_main STATIC ${CMAKE_SOURCE_DIR}/tests/support/gtest_main.cpp)
+target_link_libraries(tidewire_test_main PUBLIC ${TIDEWIRE_GTEST_LIBS})
+target_include_directories(tidewire_test_main PUBLIC ${CMAKE_SOURCE_DIR})
+
+set_property(GLOBAL PROPERTY TIDEWIRE_X86_TEST_SOURCES "")
+set_property(GLOBAL PROPERTY TIDEWIRE_X86_TEST_LIBS "")
+
+# tidewire_add_test(NAME name SOURCES files... [LIBS libs...] [NATIVE_ONLY] [WINDOWS_ONLY]
+#                   [NOT_X86] [DISPLAY])
+#   NOT_X86: keep the cases out of the emulated x86 run (timing-sensitive or slow ones).
+#   DISPLAY: the cases need a display; under Wine they run inside xvfb-run.
+function(tidewire_add_test)
+  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY;NOT_X86;DISPLAY" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(T_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  list(TRANSFORM T_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ REGEX "^[^/]")
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE tidewire_test_main ${T_LIBS})
+  target_compile_options(${T_NAME} PRIVATE ${TIDEWIRE_WARNINGS})
+  target_compile_definitions(${T_NAME} PRIVATE
+    TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+  if(NOT WIN32)
+    gtest_discover_tests(${T_NAME} PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)
+  elseif(TIDEWIRE_WINE_FLAVOUR STREQUAL "wine")
+    if(T_DISPLAY)
+      set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR
+                   xvfb-run -a ${CMAKE_BINARY_DIR}/wine-run)
+    endif()
+    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES LABELS wine)
+  elseif(NOT T_NOT_X86)
+    set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_SOURCES ${T_SOURCES})
+    set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_LIBS ${T_LIBS})
+  endif()
+endfunction()
+
+# Called once at the end of the top-level list file.
+function(tidewire_finish_tests)
+  if(NOT WIN32 OR NOT TIDEWIRE_WINE_FLAVOUR STREQUAL "wine32")
+    return()
+  endif()
+  get_property(sources GLOBAL PROPERTY TIDEWIRE_X86_TEST_SOURCES)
+  get_property(libs GLOBAL PROPERTY TIDEWIRE_X86_TEST_LIBS)
+  list(REMOVE_DUPLICATES libs)
+  add_executable(tidewire_tests_x86 ${sources})
+  target_link_libraries(tidewire_tests_x86 PRIVATE tidewire_test_main ${libs})
+  target_compile_options(tidewire_tests_x86 PRIVATE ${TIDEWIRE_WARNINGS})
+  target_compile_definitions(tidewire_tests_x86 PRIVATE
+    TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+  add_test(NAME x86.all_deterministic_tests COMMAND tidewire_tests_x86)
+  set_tests_properties(x86.all_deterministic_tests PROPERTIES LABELS wine32 TIMEOUT 1800)
+  add_test(NAME x86.binaries_are_32bit_pe
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-pe32 ${CMAKE_BINARY_DIR})
+  set_tests_properties(x86.binaries_are_32bit_pe PROPERTIES LABELS build32)
+endfunction()
