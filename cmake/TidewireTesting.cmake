@@ -41,11 +41,14 @@ set_property(GLOBAL PROPERTY TIDEWIRE_X86_TEST_SOURCES "")
 set_property(GLOBAL PROPERTY TIDEWIRE_X86_TEST_LIBS "")
 
 # tidewire_add_test(NAME name SOURCES files... [LIBS libs...] [NATIVE_ONLY] [WINDOWS_ONLY]
-#                   [NOT_X86] [DISPLAY])
+#                   [NOT_X86] [DISPLAY] [PROPERTIES name value...])
 #   NOT_X86: keep the cases out of the emulated x86 run (timing-sensitive or slow ones).
 #   DISPLAY: the cases need a display; under Wine they run inside xvfb-run.
+#   PROPERTIES: test properties for every discovered case (e.g. FIXTURES_REQUIRED, TIMEOUT);
+#               not applied to the emulated x86 run.
 function(tidewire_add_test)
-  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY;NOT_X86;DISPLAY" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY;NOT_X86;DISPLAY" "NAME" "SOURCES;LIBS;PROPERTIES"
+                        ${ARGN})
   if(T_NATIVE_ONLY AND WIN32)
     return()
   endif()
@@ -59,14 +62,14 @@ function(tidewire_add_test)
   target_compile_definitions(${T_NAME} PRIVATE
     TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
   if(NOT WIN32)
-    gtest_discover_tests(${T_NAME} PROPERTIES LABELS native DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${T_NAME} PROPERTIES LABELS native ${T_PROPERTIES} DISCOVERY_TIMEOUT 60)
   elseif(TIDEWIRE_WINE_FLAVOUR STREQUAL "wine")
     if(T_DISPLAY)
       set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR
                    xvfb-run -a ${CMAKE_BINARY_DIR}/wine-run)
     endif()
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES LABELS wine)
+                         PROPERTIES LABELS wine ${T_PROPERTIES})
   elseif(NOT T_NOT_X86)
     set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_SOURCES ${T_SOURCES})
     set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_LIBS ${T_LIBS})

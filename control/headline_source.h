@@ -1,0 +1,26 @@
+#pragma once
+// What the ticker control needs from its download manager: the next line to show, and the lists
+// and reload period that steer the downloads. The control's tests plug in a double.
+
+#include <cstdint>
+#include <string_view>
+
+#include "processing/headline.h"
+
+namespace tidewire {
+
+class HeadlineSource {
+ public:
+  virtual ~HeadlineSource() = default;
+
+  // The next published headline, cyclically, or the connecting record while none is published.
+  virtual Headline NextHeadline() = 0;
+  // Replaces the feed addresses, drops the published headlines and restarts the downloads.
+  virtual void SetFeedList(std::u16string_view text) = 0;
+  // Replaces the active flags without restarting the downloads.
+  virtual void SetActiveFlags(std::u16string_view text) = 0;
+  // The pause after each pass; a change applies from the next pause on.
+  virtual void SetRefreshMs(std::uint32_t refreshMs) = 0;
+};
+
+}  // namespace tidewire

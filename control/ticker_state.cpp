@@ -1,0 +1,49 @@
+#include "control/ticker_state.h"
+
+#include <limits>
+#include <string>
+
+#include "settings/language_defaults.h"
+#include "settings/settings_record.h"
+
+namespace tidewire {
+
+bool IsStatusText(std::u16string_view text, std::u16string_view connectingMessage,
+                  std::u16string_view noFeedsMessage) {
+  return text == EnglishConnectingMessage || text == connectingMessage ||
+         text == EnglishNoFeedsMessage || text == noFeedsMessage;
+}
+
+TickerState::TickOutcome TickerState::IncrementFeed(std::int32_t speechSpeed) {
+  if (betweenLines_ || paused_) return TickOutcome::Unchanged;
+  if (lineDone_) {
+    scrollOffset_ = 0;
+    betweenLines_ = true;
+    needNextHeadline_ = true;
+    lineDone_ = false;
+    return TickOutcome::LineRetired;
+  }
+  // A control that is never drawn never finishes its line; the offset then stops at its maximum
+  // instead of overflowing.
+  const std::int32_t step = ScrollStepPixels(speechSpeed);
+  if (scrollOffset_ <= std::numeric_limits<std::int32_t>::max() - step) scrollOffset_ += step;
+  return TickOutcome::Advanced;
+}
+
+void TickerState::CheckLineDone(std::int32_t compositionWidth, std::int32_t textWidth) {
+  if (std::int64_t{scrollOffset_} > std::int64_t{compositionWidth} + textWidth) lineDone_ = true;
+}
+
+void TickerState::AdvanceHeadline(HeadlineSource* source) {
+  if (source == nullptr || !needNextHeadline_) return;
+  needNextHeadline_ = false;
+  betweenLines_ = false;
+  scrollOffset_ = 0;
+  currentHeadline_ = source->NextHeadline();
+  const LanguageDefaults defaults = ProcessLanguageDefaults().Snapshot();
+  if (IsStatusText(currentHeadline_.text, defaults.ConnectingMessage, defaults.NoFeedsMessage)) {
+    needNextHeadline_ = true;
+  }
+}
+
+}  // namespace tidewire

@@ -1,0 +1,170 @@
+#include "control/tidewire_gadget_win.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "control/band_sizing.h"
+#include "control/feeds_headline_source.h"
+#include "retrieval/feeds.h"
+#include "retrieval/feeds_win.h"
+#include "settings/language_defaults.h"
+
+namespace tidewire {
+namespace {
+
+constexpr WORD StripBackgroundResource = 208;
+
+HFONT CreateStripFont() {
+  LOGFONTW description{};
+  description.lfHeight = -11;  // character height 11 pixels, without internal leading
+  description.lfWeight = FW_NORMAL;
+  constexpr wchar_t faceName[] = L"Tahoma";
+  static_assert(sizeof(faceName) <= sizeof(description.lfFaceName));
+  std::copy(std::begin(faceName), std::end(faceName), description.lfFaceName);
+  return ::CreateFontIndirectW(&description);
+}
+
+}  // namespace
+
+std::unique_ptr<HeadlineSource> CreateFeedsHeadlineSource(HWND notifyWindow) {
+  return std::make_unique<FeedsHeadlineSource>(CreateFeeds(notifyWindow));
+}
+
+CTidewireGadget::CTidewireGadget(HeadlineSourceFactory makeSource,
+                                 std::function<void()> requestRedraw)
+    : requestRedraw_(std::move(requestRedraw)) {
+  // The cycle's state starts as an empty line that is wanted replaced, not between lines, not
+  // moved, not done, not paused; the settings record starts with its defaults.
+  RefreshServerRegistration();
+  handCursor_ = ::LoadCursorW(nullptr, IDC_HAND);
+  stripFont_.Reset(CreateStripFont());
+  stripBackground_.Reset(::LoadBitmapW(CodeModule(), MAKEINTRESOURCEW(StripBackgroundResource)));
+  settings_.speech_feed_URLs = ProcessLanguageDefaults().DefaultFeedList();
+  settings_.speech_feed_URLs_active = std::u16string(DefaultActiveFlags);
+  msgWindow_.Create();
+  feeds_ = makeSource(msgWindow_.Handle());
+  if (feeds_) {
+    feeds_->SetRefreshMs(static_cast<std::uint32_t>(std::max(settings_.feed_refresh_rate, 0)));
+    state_.SetCurrentHeadline(feeds_->NextHeadline());
+  }
+  delayEvent_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  // Nothing is published yet: this takes the connecting record, which stays replaceable.
+  AdvanceHeadline();
+}
+
+CTidewireGadget::~CTidewireGadget() {
+  // The worker goes first: after this nothing but the delay threads can post to the window.
+  feeds_.reset();
+  // The delay threads are woken and joined while the window still exists, so none of them can
+  // post to a window handle that has been destroyed and perhaps given to another window.
+  StopDelayThreads();
+  msgWindow_.Destroy();
+  delayEvent_.Reset();
+  stripFont_.Reset();
+  stripBackground_.Reset();
+}
+
+// The COM server fills this in with its registration entry point; a library without the server
+// has no registration to write.
+void CTidewireGadget::RefreshServerRegistration() {}
+
+LRESULT CTidewireGadget::OnSizing(RECT& rect) {
+  SizingRect sizing{rect.left, rect.top, rect.right, rect.bottom};
+  LimitToBandHeight(sizing);
+  rect.bottom = sizing.bottom;
+  return 0;
+}
+
+HRESULT CTidewireGadget::ApplySettings() {
+  RestartScrollTimer();
+  if (feeds_) {
+    feeds_->SetFeedList(settings_.speech_feed_URLs);
+    feeds_->SetActiveFlags(settings_.speech_feed_URLs_active);
+  }
+  return S_OK;
+}
+
+void CTidewireGadget::AdvanceHeadline() { state_.AdvanceHeadline(feeds_.get()); }
+
+HRESULT CTidewireGadget::IncrementFeed() {
+  if (state_.IncrementFeed(settings_.speech_speed) == TickerState::TickOutcome::LineRetired) {
+    StartDelay();
+  }
+  return S_OK;
+}
+
+void CTidewireGadget::OnScrollTimer() {
+  IncrementFeed();
+  if (state_.WantsRedraw()) RequestRedraw();
+}
+
+HRESULT CTidewireGadget::Pause() {
+  state_.Pause();
+  return S_OK;
+}
+
+void CTidewireGadget::NotifySettingsLoaded() {
+  ::PostMessageW(msgWindow_.Handle(), SettingsLoadedMessage, 0, 0);
+}
+
+void CTidewireGadget::RestartScrollTimer() {
+  const HWND window = msgWindow_.Handle();
+  // Without its window the control has no timer (a null window would make a thread timer).
+  if (window == nullptr) return;
+  ::KillTimer(window, ScrollTimerId);
+  ::SetTimer(window, ScrollTimerId, ScrollTimerPeriodMs(settings_.speech_speed), nullptr);
+}
+
+void CTidewireGadget::FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth) {
+  state_.CheckLineDone(compositionWidth, textWidth);
+}
+
+void CTidewireGadget::RequestRedraw() {
+  if (requestRedraw_) requestRedraw_();
+}
+
+void CTidewireGadget::StartDelay() {
+  CloseFinishedDelayThreads();
+  // Room for the handle is made first: a started thread must always be joined.
+  delayThreads_.reserve(delayThreads_.size() + 1);
+  // The delay is fixed when the thread starts, so the thread never reads the settings record,
+  // which the control's thread may be changing. A negative delay counts as none: cast to the
+  // wait's type it would mean waiting for ever.
+  auto request = std::make_unique<DelayRequest>(
+      DelayRequest{this, static_cast<DWORD>(std::max(settings_.delay_between_feeds, 0))});
+  const HANDLE thread = ::CreateThread(nullptr, 0, &DelayThreadProc, request.get(), 0, nullptr);
+  // Without a thread the band stays between lines until the worker's next announcement.
+  if (thread == nullptr) return;
+  static_cast<void>(request.release());
+  delayThreads_.emplace_back(thread);
+}
+
+void CTidewireGadget::CloseFinishedDelayThreads() {
+  std::erase_if(delayThreads_, [](const UniqueKernelHandle& thread) {
+    return ::WaitForSingleObject(thread.Get(), 0) == WAIT_OBJECT_0;
+  });
+}
+
+void CTidewireGadget::StopDelayThreads() {
+  stopping_.store(true);
+  if (delayEvent_) ::SetEvent(delayEvent_.Get());
+  for (const UniqueKernelHandle& thread : delayThreads_) {
+    ::WaitForSingleObject(thread.Get(), INFINITE);
+  }
+  delayThreads_.clear();
+}
+
+DWORD WINAPI CTidewireGadget::DelayThreadProc(LPVOID parameter) {
+  const std::unique_ptr<DelayRequest> request(static_cast<DelayRequest*>(parameter));
+  CTidewireGadget& control = *request->control;
+  // The event is signalled only at destruction, and then stays signalled. Without the event
+  // (its creation failed) the wait fails at once and the next line follows without delay.
+  ::WaitForSingleObject(control.delayEvent_.Get(), request->delayMs);
+  if (!control.stopping_.load()) {
+    ::PostMessageW(control.msgWindow_.Handle(), NextHeadlineMessage, 0, 0);
+  }
+  return 0;
+}
+
+}  // namespace tidewire

@@ -1,0 +1,86 @@
+// Cleans arbitrary text and checks what every cleaned text satisfies; for shorter texts also
+// checks each pattern step of the cleanup against a plain backtracking reference that searches
+// every rest afresh.
+//
+// Input: one byte per code unit (0x00-0xFE as they are, 0xFF followed by two bytes for any other).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "processing/pattern_matcher.h"
+#include "processing/text_cleanup.h"
+
+namespace {
+
+using tidewire::MatchContext;
+using tidewire::PatternMatcher;
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+std::u16string Decode(const std::uint8_t* data, std::size_t size) {
+  std::u16string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0xFF && i + 2 < size) {
+      text += static_cast<char16_t>(data[i + 1] | data[i + 2] << 8);
+      i += 2;
+    } else {
+      text += static_cast<char16_t>(data[i]);
+    }
+  }
+  return text;
+}
+
+// Replacement by definition: match in the text, then in the copied-out rest after each match.
+// Returns false when the plain search gives up at its step limit.
+bool ReferenceReplaceAll(std::u16string rest, const char16_t* pattern, std::u16string* out) {
+  PatternMatcher plain(tidewire::MatchStrategy::kPlainBacktracking);
+  Check(plain.Compile(pattern, true) == tidewire::kPatternOk);
+  MatchContext match;
+  match.SetStepLimit(2000000);
+  out->clear();
+  while (plain.Match(rest.data(), rest.size(), &match)) {
+    *out += rest.substr(0, match.Start()) + u"#";
+    rest = rest.substr(match.End());
+  }
+  *out += rest;
+  return !match.StepLimitReached();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::u16string input = Decode(data, size);
+  std::u16string text = input;
+  tidewire::CleanText(text);
+  // Line breaks, tabs, backspaces and bars are all replaced before the last steps, which insert
+  // none; the ends are trimmed last.
+  for (const char16_t c : text) {
+    Check(c != u'\r' && c != u'\n' && c != u'\t' && c != u'\b' && c != u'|');
+  }
+  if (!text.empty()) {
+    Check(text.front() != u' ' && text.front() != u'-');
+    Check(text.back() != u' ' && text.back() != u'-');
+  }
+
+  if (input.size() > 2000) return 0;
+  static const char16_t* const kPatterns[] = {u"<table>",
+                                              u"</td>",
+                                              u"<a[^>]+href=([^ >]+)[^>]*>(.*?)</a>",
+                                              u"<font[^>]*color=([^ >]+)[^>]*>(.*?)</font>",
+                                              u"<([^>]|\n)*>",
+                                              u" +",
+                                              u"-+",
+                                              u"( -)+",
+                                              u",+"};
+  for (const char16_t* pattern : kPatterns) {
+    std::u16string expected;
+    if (!ReferenceReplaceAll(input, pattern, &expected)) continue;
+    std::u16string replaced = input;
+    tidewire::PatternReplace(replaced, pattern, u"#", true, false, true);
+    Check(replaced == expected);
+  }
+  return 0;
+}

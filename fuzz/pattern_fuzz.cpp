@@ -1,0 +1,98 @@
+// Compiles arbitrary patterns and matches them against arbitrary input, in both case modes, and
+// checks the fast search against the plain backtracking search: same compile result, same match,
+// same group bounds, also across successive searches that share what they learnt.
+//
+// Input layout: byte 0 holds flags, byte 1 the pattern length in code units; the rest is text,
+// one byte per code unit (0x00-0xFE as they are, 0xFF followed by two bytes for any other unit).
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "processing/pattern_matcher.h"
+
+namespace {
+
+using tidewire::MatchContext;
+using tidewire::MatchStrategy;
+using tidewire::PatternMatcher;
+
+std::u16string Decode(const std::uint8_t* data, std::size_t size) {
+  std::u16string text;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0xFF && i + 2 < size) {
+      text += static_cast<char16_t>(data[i + 1] | data[i + 2] << 8);
+      i += 2;
+    } else {
+      text += static_cast<char16_t>(data[i]);
+    }
+  }
+  return text;
+}
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+bool SameResult(bool a, const MatchContext& x, bool b, const MatchContext& y) {
+  if (a != b || x.Start() != y.Start() || x.End() != y.End()) return false;
+  if (x.GroupCount() != y.GroupCount()) return false;
+  for (std::size_t k = 0; k < x.GroupCount(); ++k) {
+    if (x.Group(k).start != y.Group(k).start || x.Group(k).end != y.Group(k).end) return false;
+  }
+  return true;
+}
+
+void Exercise(const std::u16string& pattern, const std::u16string& text, bool caseSensitive) {
+  PatternMatcher fast;
+  PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+  const int error = fast.Compile(pattern.c_str(), caseSensitive);
+  Check(error == plain.Compile(pattern.c_str(), caseSensitive));
+  Check(error >= 0 && error <= 10);
+  if (error != tidewire::kPatternOk) return;
+
+  // Both searches may take exponential time (the fast one prunes only patterns without
+  // back-references and ! items), so both are bounded; where the plain one finishes, the fast one
+  // must finish too, with a margin for its different step accounting.
+  constexpr std::uint64_t kPlainSteps = 200000;
+  MatchContext plainMatch;
+  plainMatch.SetStepLimit(kPlainSteps);
+  MatchContext fastMatch;
+  fastMatch.SetStepLimit(4 * kPlainSteps);
+  const bool found = plain.Match(text.data(), text.size(), &plainMatch);
+  if (plainMatch.StepLimitReached()) return;
+  const bool fastFound = fast.Match(text.data(), text.size(), &fastMatch);
+  Check(!fastMatch.StepLimitReached());
+  Check(SameResult(found, plainMatch, fastFound, fastMatch));
+  if (found) {
+    Check(plainMatch.Start() <= plainMatch.End() && plainMatch.End() <= text.size());
+  }
+
+  // Successive searches, as replacing every match does them.
+  tidewire::SearchMemo memo;
+  MatchContext shared;
+  for (std::size_t from = 0, searches = 0; from <= text.size() && searches < 32; ++searches) {
+    MatchContext single;
+    single.SetStepLimit(kPlainSteps / 8);
+    const bool expected = plain.MatchFrom(text, from, nullptr, &single);
+    if (single.StepLimitReached()) return;
+    shared.SetStepLimit(kPlainSteps / 2);
+    Check(SameResult(expected, single, fast.MatchFrom(text, from, &memo, &shared), shared));
+    if (!expected) return;
+    from = single.End() > from ? single.End() : from + 1;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::u16string all = Decode(data + 2, size - 2);
+  const std::size_t split = std::min<std::size_t>(data[1], all.size());
+  const std::u16string pattern = all.substr(0, split);
+  const std::u16string text = all.substr(split);
+  Exercise(pattern, text, (data[0] & 1) != 0);
+  Exercise(pattern, text, (data[0] & 1) == 0);
+  return 0;
+}

@@ -1,0 +1,72 @@
+#include "processing/feed_reader.h"
+
+#include <string>
+#include <string_view>
+
+#include "processing/text_cleanup.h"
+
+namespace tidewire {
+namespace {
+
+std::u16string NodeText(const XmlNode* node) { return node != nullptr ? node->Text() : u""; }
+
+bool IsWhiteSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+std::u16string_view Trimmed(std::u16string_view text) {
+  while (!text.empty() && IsWhiteSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsWhiteSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Feeds often end the title with " - Source" and begin the description with "Source - ": the
+// display text then leaves the source out of the title part.
+std::u16string DisplayText(const std::u16string& title, const std::u16string& description) {
+  std::u16string text = title + u". " + description;
+  const std::size_t dash = description.find(u'-');
+  if (dash == std::u16string::npos || dash == 0) return text;
+  const std::u16string_view source = Trimmed(std::u16string_view(description).substr(0, dash));
+  const std::size_t at = title.find(source);
+  // The three characters before the source are taken to be " - " without looking.
+  if (at == std::u16string::npos || at <= 3) return text;
+  return title.substr(0, at - 3) + u". " + description;
+}
+
+}  // namespace
+
+void ReadFeedDocument(XmlDocument* document, const char16_t* text,
+                      std::vector<Headline>& headlines, const LocalClock& clock) {
+  if (document == nullptr) return;
+  document->Load(text != nullptr ? std::u16string_view(text) : std::u16string_view());
+  const std::u16string fetchTime = FormatFetchTime(clock());
+
+  std::u16string feedTitle = NodeText(document->SelectFirst(u"title").get());
+  if (!feedTitle.empty()) CleanText(feedTitle);
+
+  const std::unique_ptr<XmlNodeList> items = document->SelectAll(u"item");
+  if (!items) return;
+  const std::size_t count = items->Length();
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::unique_ptr<XmlNode> item = items->Item(i);
+    if (!item) continue;
+    std::u16string description = NodeText(item->FirstChild(u"description").get());
+    if (description.empty()) continue;
+
+    std::u16string title = NoTitleText;
+    std::u16string link;
+    CleanText(description);
+    if (description.empty()) description = UnreadableDescriptionText;
+    // The fallback title is never cleaned: cleanup would take it for a tag.
+    if (std::u16string itemTitle = NodeText(item->FirstChild(u"title").get()); !itemTitle.empty()) {
+      CleanText(itemTitle);
+      title = std::move(itemTitle);
+    }
+    if (std::u16string itemLink = NodeText(item->FirstChild(u"link").get()); !itemLink.empty()) {
+      link = std::move(itemLink);
+    }
+    std::u16string display = DisplayText(title, description);
+    headlines.push_back(Headline{std::move(link), std::move(title), std::move(display), feedTitle,
+                                 fetchTime});
+  }
+}
+
+}  // namespace tidewire

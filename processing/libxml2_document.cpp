@@ -1,0 +1,383 @@
+#include "processing/libxml2_document.h"
+
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "processing/native_text_decoder.h"
+#include "processing/utf8.h"
+#include "processing/xml_input.h"
+
+namespace tidewire {
+namespace {
+
+// Marks kept in a node's _private field while parsing, recording where white space that was not
+// kept stood: MSXML puts one space there when it joins the text around it.
+constexpr std::uintptr_t kBlankDroppedBeforeFirstChild = 1;
+constexpr std::uintptr_t kBlankDroppedAfter = 2;
+
+std::uintptr_t Marks(const xmlNode* node) { return reinterpret_cast<std::uintptr_t>(node->_private); }
+void Mark(xmlNode* node, std::uintptr_t mark) {
+  node->_private = reinterpret_cast<void*>(Marks(node) | mark);
+}
+
+bool IsCSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsBlank(const xmlChar* chars, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (!IsCSpace(chars[i])) return false;
+  }
+  return true;
+}
+
+// Character data that is only white space is dropped, unless xml:space="preserve" is in force,
+// when it is all an element holds so far, ends a run of character data, or follows something
+// other than character data. Runs are reported in pieces (each character reference on its
+// own), so blanks between references inside one run are kept.
+void OnCharacters(void* context, const xmlChar* chars, int length) {
+  auto* parser = static_cast<xmlParserCtxt*>(context);
+  xmlNode* node = parser->node;
+  if (node != nullptr && IsBlank(chars, length) && xmlNodeGetSpacePreserve(node) != 1) {
+    xmlNode* last = node->last;
+    if (last == nullptr || *parser->input->cur == '<' || last->type != XML_TEXT_NODE) {
+      if (last != nullptr) {
+        Mark(last, kBlankDroppedAfter);
+      } else if (node->type != XML_DOCUMENT_NODE) {
+        Mark(node, kBlankDroppedBeforeFirstChild);
+      }
+      return;
+    }
+  }
+  xmlSAX2Characters(context, chars, length);
+}
+
+void IgnoreMessage(void*, const char*, ...) {}
+void IgnoreError(void*, xmlError*) {}
+xmlParserInput* RefuseEntity(void*, const xmlChar*, const xmlChar*) { return nullptr; }
+
+// The SAX1-style handler MSXML on Wine parses with, apart from the messages (dropped) and the
+// external subset and entity resolution (refused, although this configuration never asks).
+xmlSAXHandler MakeHandler() {
+  xmlSAXHandler handler{};
+  handler.internalSubset = xmlSAX2InternalSubset;
+  handler.isStandalone = xmlSAX2IsStandalone;
+  handler.hasInternalSubset = xmlSAX2HasInternalSubset;
+  handler.hasExternalSubset = xmlSAX2HasExternalSubset;
+  handler.resolveEntity = RefuseEntity;
+  handler.getEntity = xmlSAX2GetEntity;
+  handler.entityDecl = xmlSAX2EntityDecl;
+  handler.notationDecl = xmlSAX2NotationDecl;
+  handler.attributeDecl = xmlSAX2AttributeDecl;
+  handler.elementDecl = xmlSAX2ElementDecl;
+  handler.unparsedEntityDecl = xmlSAX2UnparsedEntityDecl;
+  handler.setDocumentLocator = xmlSAX2SetDocumentLocator;
+  handler.startDocument = xmlSAX2StartDocument;
+  handler.endDocument = xmlSAX2EndDocument;
+  handler.startElement = xmlSAX2StartElement;
+  handler.endElement = xmlSAX2EndElement;
+  handler.reference = xmlSAX2Reference;
+  handler.characters = OnCharacters;
+  handler.ignorableWhitespace = OnCharacters;
+  handler.processingInstruction = xmlSAX2ProcessingInstruction;
+  handler.comment = xmlSAX2Comment;
+  handler.warning = IgnoreMessage;
+  handler.error = IgnoreMessage;
+  handler.fatalError = IgnoreMessage;
+  handler.getParameterEntity = xmlSAX2GetParameterEntity;
+  handler.cdataBlock = xmlSAX2CDataBlock;
+  handler.externalSubset = nullptr;
+  handler.initialized = 0;
+  handler.startElementNs = xmlSAX2StartElementNs;
+  handler.endElementNs = xmlSAX2EndElementNs;
+  handler.serror = IgnoreError;
+  return handler;
+}
+
+// libxml2 reports some faults (encoding errors among them) through its per-thread default
+// handlers, which print to standard error: silence them while we parse.
+class QuietErrors {
+ public:
+  QuietErrors()
+      : generic_(xmlGenericError),
+        genericContext_(xmlGenericErrorContext),
+        structured_(xmlStructuredError),
+        structuredContext_(xmlStructuredErrorContext) {
+    xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
+    xmlSetStructuredErrorFunc(nullptr, IgnoreError);
+  }
+  ~QuietErrors() {
+    xmlSetGenericErrorFunc(genericContext_, generic_);
+    xmlSetStructuredErrorFunc(structuredContext_, structured_);
+  }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  xmlGenericErrorFunc generic_;
+  void* genericContext_;
+  xmlStructuredErrorFunc structured_;
+  void* structuredContext_;
+};
+
+// Parses UTF-16 text as MSXML does: keeping entity references as references, loading nothing
+// from outside, and accepting only well-formed text.
+xmlDoc* Parse(std::u16string_view text) {
+  static xmlSAXHandler handler = MakeHandler();
+  std::vector<char> bytes(text.size() * 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  if (bytes.empty() || bytes.size() > INT_MAX) return nullptr;
+
+  QuietErrors quiet;
+  xmlParserCtxt* parser = xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
+  if (parser == nullptr) return nullptr;
+  // No entity substitution, no DTD loading or validation, no network.
+  xmlCtxtUseOptions(parser, XML_PARSE_NONET);
+  xmlFree(parser->sax);
+  parser->sax = &handler;
+  parser->recovery = 0;
+  xmlSwitchEncoding(parser, XML_CHAR_ENCODING_UTF16LE);
+  xmlParseDocument(parser);
+
+  xmlDoc* doc = parser->myDoc;
+  parser->myDoc = nullptr;
+  if (!parser->wellFormed) {
+    xmlFreeDoc(doc);
+    doc = nullptr;
+  }
+  parser->sax = nullptr;
+  xmlFreeParserCtxt(parser);
+  return doc;
+}
+
+std::string Content(const xmlNode* node) {
+  xmlChar* content = xmlNodeGetContent(node);
+  std::string text = content != nullptr ? reinterpret_cast<const char*>(content) : "";
+  xmlFree(content);
+  return text;
+}
+
+// The text of an element joined as MSXML joins it: character data, CDATA sections and entity
+// expansions in order; blank character data that was kept but stands alone is left out; where
+// white space was left out between two pieces, one space joins them. The CDATA range records
+// which part no trimming may touch.
+struct TextRun {
+  std::string text;
+  std::uint32_t cdataStart = UINT32_MAX;
+  std::uint32_t cdataEnd = 0;
+  bool blankAfter = false;
+};
+
+TextRun ElementText(const xmlNode* element, bool trim) {
+  TextRun run;
+  const bool preserving = xmlNodeGetSpacePreserve(element) == 1;
+  if (element->children == nullptr) {
+    run.text = Content(element);
+    run.blankAfter = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
+  } else {
+    bool blank = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
+    bool childBlankAfter = false;
+    std::uint32_t pos = 0;
+    for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+      std::string piece;
+      bool hasPiece = true;
+      switch (child->type) {
+        case XML_ELEMENT_NODE: {
+          TextRun inner = ElementText(child, false);
+          // Placed before any joining space is counted, as MSXML does.
+          if (inner.cdataStart != UINT32_MAX && pos + inner.cdataStart < run.cdataStart) {
+            run.cdataStart = pos + inner.cdataStart;
+          }
+          if (inner.cdataEnd != 0 && pos + inner.cdataEnd > run.cdataEnd) {
+            run.cdataEnd = pos + inner.cdataEnd;
+          }
+          childBlankAfter = inner.blankAfter;
+          piece = std::move(inner.text);
+          break;
+        }
+        case XML_TEXT_NODE:
+          piece = Content(child);
+          if (!preserving && !piece.empty() &&
+              IsBlank(reinterpret_cast<const xmlChar*>(piece.data()),
+                      static_cast<int>(piece.size()))) {
+            blank = true;
+            hasPiece = false;
+          }
+          break;
+        case XML_CDATA_SECTION_NODE:
+        case XML_ENTITY_REF_NODE:
+        case XML_ENTITY_NODE:
+          piece = Content(child);
+          break;
+        default:
+          hasPiece = false;
+          break;
+      }
+      const bool isCdata = child->type == XML_CDATA_SECTION_NODE;
+      if ((hasPiece && !piece.empty()) || isCdata) {
+        if (blank && !run.text.empty()) {
+          run.text += ' ';
+          ++pos;
+        }
+        if (isCdata && pos < run.cdataStart) run.cdataStart = pos;
+        run.text += piece;
+        pos += static_cast<std::uint32_t>(piece.size());
+        if (isCdata && pos > run.cdataEnd) run.cdataEnd = pos;
+        blank = false;
+      }
+      if (!blank) blank = (Marks(child) & kBlankDroppedAfter) != 0;
+      if (!blank) blank = childBlankAfter;
+      childBlankAfter = false;
+    }
+    run.blankAfter = blank;
+  }
+
+  if (trim && !preserving) {
+    // Leading white space goes up to where the first CDATA section starts, trailing white space
+    // down to where the last one ends.
+    std::size_t start = 0;
+    std::uint32_t first = run.cdataStart;
+    std::uint32_t last = run.cdataEnd;
+    while (start < run.text.size() && IsCSpace(static_cast<unsigned char>(run.text[start]))) {
+      if (first-- == 0) break;
+      if (last != 0) --last;
+      ++start;
+    }
+    std::int64_t end = static_cast<std::int64_t>(run.text.size() - start) - 1;
+    while (end >= 0 && static_cast<std::uint64_t>(end) >= last &&
+           IsCSpace(static_cast<unsigned char>(run.text[start + end]))) {
+      --end;
+    }
+    run.text = run.text.substr(start, static_cast<std::size_t>(end + 1));
+  }
+  return run;
+}
+
+// Whether the text of `element` stays within XmlTextMaxNodes and XmlTextMaxLength. Entity
+// references count as one node each: MSXML shows no more of them.
+bool TextWithinLimits(const xmlNode* element, std::size_t& nodes, std::size_t& length) {
+  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+    if (++nodes > XmlTextMaxNodes) return false;
+    if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
+      if (child->content != nullptr) {
+        length += Utf16Length(reinterpret_cast<const char*>(child->content));
+        if (length > XmlTextMaxLength) return false;
+      }
+    } else if (child->type == XML_ELEMENT_NODE) {
+      if (!TextWithinLimits(child, nodes, length)) return false;
+    }
+  }
+  return true;
+}
+
+// Elements match names written without a prefix, in no namespace or the default one.
+bool Matches(const xmlNode* node, const std::string& name) {
+  return node->type == XML_ELEMENT_NODE && (node->ns == nullptr || node->ns->prefix == nullptr) &&
+         name == reinterpret_cast<const char*>(node->name);
+}
+
+// Visits the elements below `parent` in document order, not entering entity references,
+// until `visit` returns false. Returns false if it was stopped.
+template <typename Visit>
+bool ForEachElement(const xmlNode* parent, Visit& visit) {
+  for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    if (!visit(child) || !ForEachElement(child, visit)) return false;
+  }
+  return true;
+}
+
+class Libxml2Node final : public XmlNode {
+ public:
+  explicit Libxml2Node(const xmlNode* node) : node_(node) {}
+
+  std::unique_ptr<XmlNode> FirstChild(std::u16string_view name) const override {
+    const std::string wanted = ToUtf8(name);
+    for (const xmlNode* child = node_->children; child != nullptr; child = child->next) {
+      if (Matches(child, wanted)) return std::make_unique<Libxml2Node>(child);
+    }
+    return nullptr;
+  }
+
+  std::u16string Text() const override {
+    std::size_t nodes = 0;
+    std::size_t length = 0;
+    if (!TextWithinLimits(node_, nodes, length)) return {};
+    return NativeTextDecoder::DecodeUtf8(ElementText(node_, true).text);
+  }
+
+ private:
+  const xmlNode* node_;
+};
+
+class Libxml2NodeList final : public XmlNodeList {
+ public:
+  explicit Libxml2NodeList(std::vector<const xmlNode*> nodes) : nodes_(std::move(nodes)) {}
+  std::size_t Length() const override { return nodes_.size(); }
+  std::unique_ptr<XmlNode> Item(std::size_t index) const override {
+    if (index >= nodes_.size()) return nullptr;
+    return std::make_unique<Libxml2Node>(nodes_[index]);
+  }
+
+ private:
+  std::vector<const xmlNode*> nodes_;
+};
+
+}  // namespace
+
+void Libxml2Document::DocDeleter::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
+
+Libxml2Document::Libxml2Document() {
+  static const bool initialized = [] {
+    xmlInitParser();
+    return true;
+  }();
+  (void)initialized;
+}
+
+Libxml2Document::~Libxml2Document() = default;
+
+void Libxml2Document::Load(std::u16string_view text) {
+  doc_.reset();
+  // MSXML skips leading white space (in a wide sense) before it parses.
+  const std::u16string_view body = SkipLoadSkippedSpace(text);
+  if (body.empty() || !EntityExpansionWithinLimit(body)) return;
+  doc_.reset(Parse(WithParsedEncoding(body)));
+}
+
+std::unique_ptr<XmlNode> Libxml2Document::SelectFirst(std::u16string_view name) const {
+  if (!doc_) return nullptr;
+  const std::string wanted = ToUtf8(name);
+  const xmlNode* found = nullptr;
+  auto visit = [&](const xmlNode* element) {
+    if (!Matches(element, wanted)) return true;
+    found = element;
+    return false;
+  };
+  ForEachElement(reinterpret_cast<const xmlNode*>(doc_.get()), visit);
+  return found != nullptr ? std::make_unique<Libxml2Node>(found) : nullptr;
+}
+
+std::unique_ptr<XmlNodeList> Libxml2Document::SelectAll(std::u16string_view name) const {
+  std::vector<const xmlNode*> nodes;
+  if (doc_) {
+    const std::string wanted = ToUtf8(name);
+    auto visit = [&](const xmlNode* element) {
+      if (Matches(element, wanted)) nodes.push_back(element);
+      return true;
+    };
+    ForEachElement(reinterpret_cast<const xmlNode*>(doc_.get()), visit);
+  }
+  return std::make_unique<Libxml2NodeList>(std::move(nodes));
+}
+
+}  // namespace tidewire

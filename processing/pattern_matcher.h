@@ -1,0 +1,160 @@
+#pragma once
+// The feed cleanup's own regular-expression dialect for UTF-16 text.
+//
+// Syntax, read from left to right (anything else stands for itself):
+//   .        any one character (line feed and U+0000 included)
+//   [..]     one character of a set of single characters and ranges x-y; [^..] one character not
+//            in it; inside a set a backslash takes the next character literally, \t is a tab
+//   * + ?    greedy repetition of the item before; *? +? ?? the same, fewest repetitions first
+//   (..)     grouping only;  {..} match group, numbered from 0 by opening brace
+//   X|Y      alternation of the single items on either side (with their repetition operators);
+//            a|b|c nests to the right.  ab|cd means a, then b or c, then d.
+//   !X       succeeds, consuming nothing, when the item X does not match here
+//   \n..     (decimal) the text last matched by group n; \a \b \c \d \h \n \q \w \z abbreviations;
+//            a backslash before any other character takes it literally (\t outside a set is t)
+//   ^ first, $ last character of the whole pattern: anchors; anywhere else ordinary characters
+// An unmatched ), ] or } ends the pattern. Case-insensitive compiling lower-cases A-Z in the
+// pattern text and in the input before matching, and nothing else.
+//
+// Choices this dialect leaves open, made here:
+//   - The end of input is the end of the given range: a U+0000 inside it is an ordinary character,
+//     and $ matches only at the end of the range.
+//   - A missing item (a repetition operator or bar with nothing before it, a bar or ! with nothing
+//     after it) is the empty item: "*a" is error 9, "a|" matches a or nothing, "a!" never matches.
+//   - Repetition operators stack: "a+*" repeats "a+". The ! prefix binds one item, so "!a*" is
+//     "(!a)*" (error 9).
+//   - A back-reference to a group that has not matched yet matches the empty string, so it counts
+//     as an item that can match the empty string. Inside its own group it refers to the group's
+//     previous complete match.
+//   - A lone backslash at the end of the pattern is a literal backslash. A match that ends in $
+//     ends at the end of input.
+//   - Groups inside a ! item never report a match (the ! item consumes nothing and keeps nothing).
+// Start positions run from the beginning of the input up to its last character (the empty input
+// is tried once): a pattern that can only match the empty string at the end never matches a
+// non-empty input.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace tidewire {
+
+// Results of PatternMatcher::Compile; the numbers are part of the interface.
+enum PatternError : int {
+  kPatternOk = 0,
+  kPatternOutOfMemory = 1,
+  kPatternUnclosedBrace = 2,        // "{" without "}"
+  kPatternUnclosedParenthesis = 3,  // "(" without ")"
+  kPatternUnclosedBracket = 4,      // "[" without "]", or a range without upper bound: "[a-]"
+  kPatternBadAbbreviation = 5,      // an abbreviation whose expansion fails to compile
+  kPatternEmptySet = 6,             // "[]" or "[^]"
+  kPatternUnknownGroup = 7,         // a back-reference to a group not opened before it
+  kPatternReversedRange = 8,        // "[z-a]"
+  kPatternEmptyRepetition = 9,      // *, +, *? or +? after an item that can match nothing
+  kPatternMissing = 10,             // null pattern
+};
+
+inline constexpr std::size_t kNoPosition = ~std::size_t{0};
+
+// Position of the first occurrence of `literal` in `text` at or after `from`, or kNoPosition.
+// Scans for the first code unit with the C library's byte search, which is several times faster
+// than comparing code unit by code unit on long texts; the matcher uses it for pattern prefixes.
+std::size_t FindLiteral(std::u16string_view text, std::u16string_view literal, std::size_t from);
+
+// Start and end (exclusive) of a match or match group, as offsets into the caller's input;
+// both kNoPosition for a group that took no part in the match.
+struct MatchSpan {
+  std::size_t start = kNoPosition;
+  std::size_t end = kNoPosition;
+  bool Matched() const { return start != kNoPosition; }
+};
+
+// kFast prunes the backtracking search (known failures, first characters, tight loops over
+// single characters) without changing any result; kPlainBacktracking runs the unpruned search and
+// serves as the reference for the fast one.
+enum class MatchStrategy { kFast, kPlainBacktracking };
+
+namespace pattern_internal {
+struct Program;
+struct Frame {
+  std::uint32_t kind;
+  std::uint32_t index;
+  std::size_t x;
+  std::size_t y;
+};
+class Search;
+}  // namespace pattern_internal
+
+// The result of a match and the matcher's working memory, reusable across matches.
+class MatchContext {
+ public:
+  std::size_t Start() const { return match_.start; }
+  std::size_t End() const { return match_.end; }
+  std::size_t GroupCount() const { return groups_.size(); }
+  MatchSpan Group(std::size_t k) const { return k < groups_.size() ? groups_[k] : MatchSpan{}; }
+
+  // Bounds the work of each following match (instructions executed plus steps back); a match that
+  // reaches the bound reports no match and StepLimitReached(). Unbounded by default.
+  void SetStepLimit(std::uint64_t steps) { stepLimit_ = steps; }
+  bool StepLimitReached() const { return stepLimitReached_; }
+
+ private:
+  friend class PatternMatcher;
+  friend class pattern_internal::Search;
+  MatchSpan match_;
+  std::vector<MatchSpan> groups_;
+  std::vector<std::size_t> pendingStarts_;
+  std::vector<std::size_t> registers_;
+  std::vector<pattern_internal::Frame> frames_;
+  std::uint64_t stepLimit_ = ~std::uint64_t{0};
+  bool stepLimitReached_ = false;
+};
+
+// Failures learnt while searching one text, kept for the next search in the same text.
+class SearchMemo {
+ public:
+  SearchMemo() = default;
+
+ private:
+  friend class pattern_internal::Search;
+  // The text and program the bits belong to; a search in anything else starts afresh.
+  const char16_t* text_ = nullptr;
+  std::size_t size_ = 0;
+  std::uint64_t programId_ = 0;
+  std::vector<std::uint64_t> bits_;
+  std::size_t stride_ = 0;
+  bool unusable_ = false;
+};
+
+class PatternMatcher {
+ public:
+  explicit PatternMatcher(MatchStrategy strategy = MatchStrategy::kFast);
+  ~PatternMatcher();
+  PatternMatcher(PatternMatcher&&) noexcept;
+  PatternMatcher& operator=(PatternMatcher&&) noexcept;
+
+  // Compiles a zero-terminated pattern, discarding the previous program; returns a PatternError.
+  // After an error the matcher holds no program and matches nothing.
+  int Compile(const char16_t* pattern, bool caseSensitive);
+  int Error() const { return error_; }
+  std::size_t GroupCount() const;
+
+  // Finds the leftmost match in a zero-terminated input.
+  bool Match(const char16_t* input, MatchContext* context) const;
+  // Finds the leftmost match in input[0, length); the end of the range is the end of input.
+  bool Match(const char16_t* input, std::size_t length, MatchContext* context) const;
+  // Searches text[from, size) as an input of its own (^ anchors at `from`) and reports positions
+  // in `text`. `memo` carries what earlier searches in the same unchanged text learnt, which makes
+  // searching a text match after match linear in its length; give each text a fresh memo.
+  bool MatchFrom(std::u16string_view text, std::size_t from, SearchMemo* memo,
+                 MatchContext* context) const;
+
+ private:
+  MatchStrategy strategy_;
+  int error_ = kPatternMissing;
+  std::unique_ptr<pattern_internal::Program> program_;
+};
+
+}  // namespace tidewire

@@ -1,0 +1,83 @@
+#include "retrieval/feeds_win.h"
+
+#include <objbase.h>
+
+#include <string>
+#include <utility>
+
+#include "processing/document_path.h"
+#include "processing/platform.h"
+#include "retrieval/wininet_client_win.h"
+
+namespace tidewire {
+namespace {
+
+class PostMessageNotifier : public HeadlineNotifier {
+ public:
+  explicit PostMessageNotifier(HWND window) : window_(window) {}
+  // A full queue or a window that has gone loses the message; the next pass posts again.
+  void PostNextHeadline() override { ::PostMessageW(window_, NextHeadlineMessage, 0, 0); }
+
+ private:
+  HWND window_;
+};
+
+class DebugOutputDiagnostics : public DiagnosticSink {
+ public:
+  void WriteWide(std::u16string_view line) override {
+    const std::wstring text(line.begin(), line.end());
+    ::OutputDebugStringW(text.c_str());
+  }
+  void WriteNarrow(std::string_view line) override {
+    const std::string text(line);
+    ::OutputDebugStringA(text.c_str());
+  }
+};
+
+// COM for the lifetime of the object, on the thread that made it.
+class ComApartment {
+ public:
+  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+
+ private:
+  HRESULT result_;
+};
+
+// The document steps with MSXML. Made on the worker thread as it starts, so the parser lives in
+// that thread's apartment and goes before the apartment does (member order).
+class MsxmlFeedDocumentReader : public FeedDocumentReader {
+ public:
+  MsxmlFeedDocumentReader() : path_(PlatformTextDecoder(), CreatePlatformXmlDocument()) {}
+
+  void Read(std::string_view document, std::vector<Headline>& passList) override {
+    path_.Read(document, passList);
+  }
+
+ private:
+  ComApartment apartment_;
+  DocumentPath path_;
+};
+
+}  // namespace
+
+FeedsPlatform CreateFeedsPlatform(HWND notifyWindow) {
+  FeedsPlatform platform;
+  platform.http = std::make_unique<WinInetClient>();
+  platform.notifier = std::make_unique<PostMessageNotifier>(notifyWindow);
+  platform.diagnostics = std::make_unique<DebugOutputDiagnostics>();
+  platform.makeReader = []() -> std::unique_ptr<FeedDocumentReader> {
+    return std::make_unique<MsxmlFeedDocumentReader>();
+  };
+  return platform;
+}
+
+std::unique_ptr<Feeds> CreateFeeds(HWND notifyWindow) {
+  return std::make_unique<Feeds>(CreateFeedsPlatform(notifyWindow));
+}
+
+}  // namespace tidewire

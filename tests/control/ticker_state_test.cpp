@@ -1,0 +1,238 @@
+#include "control/ticker_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "control/feeds_headline_source.h"
+#include "retrieval/feeds.h"
+#include "settings/language_defaults.h"
+#include "settings/settings_record.h"
+#include "tests/control/fake_headline_source.h"
+
+namespace tidewire {
+namespace {
+
+using Outcome = TickerState::TickOutcome;
+
+// The process-wide texts are changed by some cases; every case starts and ends in English.
+class TickerStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ProcessLanguageDefaults().SetLanguage(u"en"); }
+  void TearDown() override { ProcessLanguageDefaults().SetLanguage(u"en"); }
+
+  // Ticks and draws a frame after every tick, as the timer and the container do, until the
+  // drawing finds the line done. Returns the number of ticks.
+  int ScrollUntilDone(std::int32_t width, std::int32_t textWidth, std::int32_t speed) {
+    int ticks = 0;
+    while (!state.LineDone() && ticks < 100000) {
+      EXPECT_EQ(state.IncrementFeed(speed), Outcome::Advanced);
+      ++ticks;
+      state.CheckLineDone(width, textWidth);
+    }
+    return ticks;
+  }
+
+  TickerState state;
+  FakeHeadlineSource source{{LineWithText(u"One"), LineWithText(u"Two")}};
+};
+
+TEST_F(TickerStateTest, LifeOfOneLineWithDefaultSettings) {
+  state.AdvanceHeadline(&source);
+  ASSERT_EQ(state.CurrentHeadline(), LineWithText(u"One"));
+  EXPECT_FALSE(state.NeedNextHeadline());
+  EXPECT_FALSE(state.BetweenLines());
+  EXPECT_EQ(state.ScrollOffset(), 0);
+
+  // A band 200 pixels wide and a text 500 pixels wide, at the default speed.
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::Advanced);
+  EXPECT_EQ(200 - state.ScrollOffset(), 199) << "the text first appears at the right border";
+  EXPECT_TRUE(state.WantsRedraw());
+  state.CheckLineDone(200, 500);
+  EXPECT_EQ(ScrollUntilDone(200, 500, DefaultSpeechSpeed) + 1, 701);
+  EXPECT_EQ(state.ScrollOffset(), 701);
+
+  // The tick after the done frame retires the line and asks for the delay; nothing is redrawn.
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::LineRetired);
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  EXPECT_FALSE(state.LineDone());
+  EXPECT_TRUE(state.BetweenLines());
+  EXPECT_TRUE(state.NeedNextHeadline());
+  EXPECT_FALSE(state.WantsRedraw());
+
+  // Between lines ticks change nothing, and a frame without text never finishes a line.
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::Unchanged);
+  state.CheckLineDone(200, 0);
+  EXPECT_FALSE(state.LineDone());
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"One"));
+
+  // The end of the delay brings the next line, which enters at the right edge.
+  state.AdvanceHeadline(&source);
+  EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
+  EXPECT_FALSE(state.BetweenLines());
+  EXPECT_FALSE(state.NeedNextHeadline());
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  EXPECT_TRUE(state.WantsRedraw());
+}
+
+TEST_F(TickerStateTest, LinesFollowThePublishedListCyclically) {
+  std::vector<std::u16string> shown;
+  for (int line = 0; line < 5; ++line) {
+    state.AdvanceHeadline(&source);
+    shown.push_back(state.CurrentHeadline().text);
+    ScrollUntilDone(30, 10, DefaultSpeechSpeed);
+    ASSERT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::LineRetired);
+  }
+  EXPECT_EQ(shown, (std::vector<std::u16string>{u"One", u"Two", u"One", u"Two", u"One"}));
+}
+
+TEST_F(TickerStateTest, StepIsOnePixelBelowSpeedFourAndTwoFromIt) {
+  struct Case {
+    std::int32_t speed;
+    std::int32_t step;
+  };
+  for (const Case c : {Case{-10, 1}, Case{-1, 1}, Case{0, 1}, Case{3, 1}, Case{4, 2}, Case{7, 2},
+                       Case{10, 2}, Case{11, 2}}) {
+    TickerState ticker;
+    ticker.AdvanceHeadline(&source);
+    for (int tick = 0; tick < 5; ++tick) ticker.IncrementFeed(c.speed);
+    EXPECT_EQ(ticker.ScrollOffset(), 5 * c.step) << "speed " << c.speed;
+  }
+}
+
+TEST_F(TickerStateTest, LineIsDoneOnlyWhenTheOffsetExceedsWidthPlusText) {
+  state.AdvanceHeadline(&source);
+  for (int tick = 0; tick < 90; ++tick) state.IncrementFeed(DefaultSpeechSpeed);
+  state.CheckLineDone(80, 10);
+  EXPECT_FALSE(state.LineDone()) << "an offset equal to width plus text is not past the border";
+  state.CheckLineDone(79, 10);
+  EXPECT_TRUE(state.LineDone());
+  // Once done, a later frame does not bring the line back; only the next tick retires it.
+  state.CheckLineDone(1000, 1000);
+  EXPECT_TRUE(state.LineDone());
+
+  // An empty text measures 0 wide: that line is done once the offset exceeds the width.
+  TickerState empty;
+  FakeHeadlineSource blank{{LineWithText(u"")}};
+  empty.AdvanceHeadline(&blank);
+  for (int tick = 0; tick < 81; ++tick) empty.IncrementFeed(DefaultSpeechSpeed);
+  empty.CheckLineDone(80, 0);
+  EXPECT_TRUE(empty.LineDone());
+}
+
+TEST_F(TickerStateTest, PauseFreezesTheBandButNotTheCycle) {
+  state.AdvanceHeadline(&source);
+  state.IncrementFeed(DefaultSpeechSpeed);
+  state.Pause();
+  EXPECT_TRUE(state.Paused());
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::Unchanged);
+  EXPECT_EQ(state.ScrollOffset(), 1);
+  EXPECT_FALSE(state.WantsRedraw());
+
+  // A done line is not retired while paused.
+  state.CheckLineDone(0, 0);
+  ASSERT_TRUE(state.LineDone());
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::Unchanged);
+  EXPECT_TRUE(state.LineDone());
+
+  state.Pause();
+  EXPECT_FALSE(state.Paused());
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::LineRetired);
+
+  // A delay that runs out while paused makes the next line current; it waits at the right edge.
+  state.Pause();
+  state.AdvanceHeadline(&source);
+  EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  EXPECT_FALSE(state.BetweenLines());
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::Unchanged);
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  state.Pause();
+  EXPECT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::Advanced);
+  EXPECT_EQ(state.ScrollOffset(), 1);
+}
+
+TEST_F(TickerStateTest, AnnouncementsReplaceOnlyAWantedLine) {
+  state.AdvanceHeadline(&source);
+  for (int tick = 0; tick < 7; ++tick) state.IncrementFeed(DefaultSpeechSpeed);
+
+  // An announcement while an ordinary line scrolls changes nothing.
+  state.AdvanceHeadline(&source);
+  EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"One"));
+  EXPECT_EQ(state.ScrollOffset(), 7);
+  EXPECT_EQ(source.nextHeadlineCalls, 1);
+
+  // After the lists changed, the next announcement replaces the line in mid-scroll.
+  state.MarkForNextHeadline();
+  state.AdvanceHeadline(&source);
+  EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  EXPECT_FALSE(state.NeedNextHeadline());
+
+  // Without a source nothing is taken, whatever is wanted.
+  state.MarkForNextHeadline();
+  state.AdvanceHeadline(nullptr);
+  EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
+  EXPECT_TRUE(state.NeedNextHeadline());
+}
+
+TEST_F(TickerStateTest, StatusTextsAreRecognisedExactlyInEveryLanguage) {
+  const std::u16string german = u"Verbindung wird aufgebaut...";
+  const std::u16string germanNoFeeds = u"Kein Feed.";
+  EXPECT_TRUE(IsStatusText(EnglishConnectingMessage, german, germanNoFeeds));
+  EXPECT_TRUE(IsStatusText(EnglishNoFeedsMessage, german, germanNoFeeds));
+  EXPECT_TRUE(IsStatusText(german, german, germanNoFeeds));
+  EXPECT_TRUE(IsStatusText(germanNoFeeds, german, germanNoFeeds));
+  for (std::u16string_view other : {u"connecting...", u"Connecting.. ", u"Connecting... ",
+                                    u"Verbindung wird aufgebaut", u"", u"Kein Feed"}) {
+    EXPECT_FALSE(IsStatusText(other, german, germanNoFeeds))
+        << std::string(other.begin(), other.end());
+  }
+}
+
+TEST_F(TickerStateTest, StatusTextStaysReplaceableWhileAnItemDoesNot) {
+  ProcessLanguageDefaults().SetLanguage(u"de");
+  const LanguageDefaults german = ProcessLanguageDefaults().Snapshot();
+  ASSERT_NE(german.ConnectingMessage, EnglishConnectingMessage);
+
+  for (const std::u16string& status :
+       {german.ConnectingMessage, german.NoFeedsMessage, std::u16string(EnglishConnectingMessage),
+        std::u16string(EnglishNoFeedsMessage)}) {
+    FakeHeadlineSource statusSource{{LineWithText(status)}};
+    TickerState ticker;
+    ticker.AdvanceHeadline(&statusSource);
+    EXPECT_EQ(ticker.CurrentHeadline().text, status);
+    EXPECT_TRUE(ticker.NeedNextHeadline()) << std::string(status.begin(), status.end());
+  }
+
+  // The previous language's translation is an ordinary line once the language has changed.
+  ProcessLanguageDefaults().SetLanguage(u"fr");
+  FakeHeadlineSource oldText{{LineWithText(german.ConnectingMessage)}};
+  TickerState ticker;
+  ticker.AdvanceHeadline(&oldText);
+  EXPECT_FALSE(ticker.NeedNextHeadline());
+}
+
+TEST_F(TickerStateTest, EmptyDownloadManagerGivesTheConnectingRecord) {
+  FeedsHeadlineSource feeds(std::make_unique<Feeds>(FeedsPlatform{}));
+  state.AdvanceHeadline(&feeds);
+  Headline connecting;
+  connecting.text = std::u16string(EnglishConnectingMessage);
+  EXPECT_EQ(state.CurrentHeadline(), connecting);
+  EXPECT_TRUE(state.NeedNextHeadline());
+
+  // The connecting text scrolls like a line; the next announcement takes it again, translated.
+  state.IncrementFeed(DefaultSpeechSpeed);
+  ProcessLanguageDefaults().SetLanguage(u"it");
+  state.AdvanceHeadline(&feeds);
+  EXPECT_EQ(state.CurrentHeadline().text, ProcessLanguageDefaults().ConnectingMessage());
+  EXPECT_NE(state.CurrentHeadline().text, EnglishConnectingMessage);
+  EXPECT_EQ(state.ScrollOffset(), 0);
+  EXPECT_TRUE(state.NeedNextHeadline());
+}
+
+}  // namespace
+}  // namespace tidewire

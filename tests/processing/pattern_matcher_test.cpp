@@ -1,0 +1,476 @@
+#include "processing/pattern_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tidewire {
+namespace {
+
+struct Found {
+  bool matched = false;
+  std::size_t start = kNoPosition;
+  std::size_t end = kNoPosition;
+  std::vector<MatchSpan> groups;
+
+  bool operator==(const Found& o) const {
+    if (matched != o.matched || start != o.start || end != o.end) return false;
+    if (groups.size() != o.groups.size()) return false;
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+      if (groups[k].start != o.groups[k].start || groups[k].end != o.groups[k].end) return false;
+    }
+    return true;
+  }
+};
+
+Found Collect(bool matched, const MatchContext& c) {
+  Found f;
+  f.matched = matched;
+  f.start = c.Start();
+  f.end = c.End();
+  for (std::size_t k = 0; k < c.GroupCount(); ++k) f.groups.push_back(c.Group(k));
+  return f;
+}
+
+// Every semantic case runs with the fast search and with the plain backtracking search.
+class PatternMatcherTest : public ::testing::TestWithParam<MatchStrategy> {
+ protected:
+  int Compile(const std::u16string& pattern, bool caseSensitive = true) {
+    matcher_ = PatternMatcher(GetParam());
+    return matcher_.Compile(pattern.c_str(), caseSensitive);
+  }
+
+  Found Find(const std::u16string& pattern, const std::u16string& input,
+             bool caseSensitive = true) {
+    EXPECT_EQ(Compile(pattern, caseSensitive), kPatternOk);
+    MatchContext context;
+    const bool matched = matcher_.Match(input.data(), input.size(), &context);
+    return Collect(matched, context);
+  }
+
+  // The bounds of the match, or (npos, npos) when there is none.
+  std::pair<std::size_t, std::size_t> Where(const std::u16string& pattern,
+                                            const std::u16string& input,
+                                            bool caseSensitive = true) {
+    const Found f = Find(pattern, input, caseSensitive);
+    return {f.start, f.end};
+  }
+
+  PatternMatcher matcher_;
+};
+
+using Bounds = std::pair<std::size_t, std::size_t>;
+const Bounds kNone{kNoPosition, kNoPosition};
+
+INSTANTIATE_TEST_SUITE_P(BothStrategies, PatternMatcherTest,
+                         ::testing::Values(MatchStrategy::kFast, MatchStrategy::kPlainBacktracking),
+                         [](const ::testing::TestParamInfo<MatchStrategy>& strategy) {
+                           return strategy.param == MatchStrategy::kFast ? "Fast" : "Plain";
+                         });
+
+TEST_P(PatternMatcherTest, CompileErrorsHaveTheirCodes) {
+  EXPECT_EQ(Compile(u"(a*)+"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"[]"), kPatternEmptySet);
+  EXPECT_EQ(Compile(u"[^]"), kPatternEmptySet);
+  EXPECT_EQ(Compile(u"[b-a]"), kPatternReversedRange);
+  EXPECT_EQ(Compile(u"(ab"), kPatternUnclosedParenthesis);
+  EXPECT_EQ(Compile(u"{ab"), kPatternUnclosedBrace);
+  EXPECT_EQ(Compile(u"\\1"), kPatternUnknownGroup);
+  EXPECT_EQ(Compile(u"{a}\\1"), kPatternUnknownGroup);
+  EXPECT_EQ(Compile(u"[a-]"), kPatternUnclosedBracket);
+  EXPECT_EQ(Compile(u"[abc"), kPatternUnclosedBracket);
+  EXPECT_EQ(Compile(u"[a\\"), kPatternUnclosedBracket);
+  EXPECT_EQ(matcher_.Compile(nullptr, true), kPatternMissing);
+  // Repetitions of items that can match nothing, including stacked operators, missing items, !
+  // items and back-references (whose group may have matched nothing).
+  EXPECT_EQ(Compile(u"(a?)*"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"(a*)*?"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"(a|b*)+?"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"a**"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"*a"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"!a*"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"{a}\\0+"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"()*"), kPatternEmptyRepetition);
+  // Allowed: ? of anything, repetition of items that always consume.
+  EXPECT_EQ(Compile(u"(a*)?"), kPatternOk);
+  EXPECT_EQ(Compile(u"(a*b)*"), kPatternOk);
+  EXPECT_EQ(Compile(u"a+*"), kPatternOk);
+  EXPECT_EQ(Compile(u"{a}\\0"), kPatternOk);
+}
+
+TEST_P(PatternMatcherTest, FirstErrorFromTheLeftWins) {
+  EXPECT_EQ(Compile(u"[b-a]("), kPatternReversedRange);
+  EXPECT_EQ(Compile(u"(\\1"), kPatternUnknownGroup);
+  EXPECT_EQ(Compile(u"({a"), kPatternUnclosedBrace);  // the innermost open item is reported
+  EXPECT_EQ(Compile(u"{(a"), kPatternUnclosedParenthesis);
+  EXPECT_EQ(Compile(u"(a}b)"), kPatternUnclosedParenthesis);  // the stray } ends the pattern
+  EXPECT_EQ(Compile(u"{a)b}"), kPatternUnclosedBrace);
+}
+
+TEST_P(PatternMatcherTest, CaseInsensitiveCompileFoldsThePatternText) {
+  EXPECT_EQ(Compile(u"[Z-a]", true), kPatternOk);
+  EXPECT_EQ(Compile(u"[Z-a]", false), kPatternReversedRange);  // folded to [z-a]
+  // \D is the letter D when case matters, the digit abbreviation when folded.
+  EXPECT_EQ(Where(u"\\D", u"D7"), Bounds(0, 1));
+  EXPECT_EQ(Where(u"\\D", u"D7", false), Bounds(1, 2));
+}
+
+TEST_P(PatternMatcherTest, AFailedCompileLeavesNoProgram) {
+  ASSERT_EQ(Compile(u"a"), kPatternOk);
+  ASSERT_EQ(matcher_.Compile(u"(a", true), kPatternUnclosedParenthesis);
+  EXPECT_EQ(matcher_.Error(), kPatternUnclosedParenthesis);
+  MatchContext context;
+  EXPECT_FALSE(matcher_.Match(u"a", &context));
+}
+
+TEST_P(PatternMatcherTest, EdgeCasesOfTheDialect) {
+  const std::u16string anchor = u"<a[^>]+href=([^ >]+)[^>]*>(.*?)</a>";
+  EXPECT_EQ(Where(anchor, u"x <a href=u>t</a> y <a href=v>w</a>"), Bounds(2, 17));
+  EXPECT_EQ(Where(u"<([^>]|\n)*>", u"a <p\nclass=x> b"), Bounds(2, 13));
+  EXPECT_EQ(Where(u"( -)+", u"x - - - y"), Bounds(1, 7));
+  EXPECT_EQ(Where(u"-+", u"a---b"), Bounds(1, 4));
+  EXPECT_EQ(Where(u" +", u""), kNone);
+  EXPECT_EQ(Where(u"ab|cd", u"abd"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"ab|cd", u"acd"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"ab|cd", u"ab"), kNone);
+  EXPECT_EQ(Where(u"a$", u"ba"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"a$", u"ab"), kNone);
+  EXPECT_EQ(Where(u"a$b", u"a$b"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"\\d+", u"x42y"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"\\t", u"xt"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"\\t", u"\t"), kNone);
+  EXPECT_EQ(Where(u"[\\t]", u"x\t"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"\\n", u"\r\n"), Bounds(0, 1));
+  EXPECT_EQ(Where(u"\\n", u"x\n"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"\\n+", u"\r\n"), Bounds(0, 2));
+  const Found backRef = Find(u"{a+}b\\0", u"aabaa");
+  EXPECT_EQ(Bounds(backRef.start, backRef.end), Bounds(0, 5));
+  EXPECT_EQ(backRef.groups[0].start, 0u);
+  EXPECT_EQ(backRef.groups[0].end, 2u);
+  EXPECT_EQ(Where(u"a!b", u"ac"), Bounds(0, 1));
+  EXPECT_EQ(Where(u"a!b", u"ab"), kNone);
+}
+
+TEST_P(PatternMatcherTest, AlternationBindsSingleItems) {
+  EXPECT_EQ(Where(u"T|the", u"The"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"T|the", u"the"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"(ab)|(cd)", u"xcd"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"(ab)|(cd)", u"acd"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"a|b*", u"bbb"), Bounds(0, 3));    // the right item keeps its repetition
+  EXPECT_EQ(Where(u"xa*|b", u"xaab"), Bounds(0, 3));  // x, then a* or b
+  EXPECT_EQ(Where(u"a|", u"b"), Bounds(0, 0));        // a missing item is the empty item
+  // A chain nests to the right and is tried from the left.
+  const Found chain = Find(u"{a}|{a}|{a}", u"a");
+  EXPECT_TRUE(chain.groups[0].Matched());
+  EXPECT_FALSE(chain.groups[1].Matched());
+  EXPECT_FALSE(chain.groups[2].Matched());
+  const Found last = Find(u"{b}|{c}|{a}", u"a");
+  EXPECT_FALSE(last.groups[0].Matched());
+  EXPECT_TRUE(last.groups[2].Matched());
+}
+
+TEST_P(PatternMatcherTest, AbbreviationsRepeatAsAWhole) {
+  EXPECT_EQ(Where(u"\\a+", u"-ab12-"), Bounds(1, 5));
+  EXPECT_EQ(Where(u"\\b+", u"x \t y"), Bounds(1, 4));
+  EXPECT_EQ(Where(u"\\c+", u"12abC3"), Bounds(2, 5));
+  EXPECT_EQ(Where(u"\\h+", u"xx0fAg"), Bounds(2, 5));
+  EXPECT_EQ(Where(u"\\w", u"1 abc2"), Bounds(2, 5));
+  EXPECT_EQ(Where(u"\\z", u"a 123b"), Bounds(2, 5));
+  EXPECT_EQ(Where(u"\\q", u"say 'hi' \"you\""), Bounds(4, 8));
+  EXPECT_EQ(Where(u"=\\q*;", u"=\"a\"'b';"), Bounds(0, 8));
+}
+
+TEST_P(PatternMatcherTest, GreedyAndLazyRepetitions) {
+  EXPECT_EQ(Where(u"a+", u"aaa"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"a+?", u"aaa"), Bounds(0, 1));
+  EXPECT_EQ(Where(u"a*?b", u"aaab"), Bounds(0, 4));
+  EXPECT_EQ(Where(u"<.*>", u"<a><b>"), Bounds(0, 6));
+  EXPECT_EQ(Where(u"<.*?>", u"<a><b>"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"a?", u"a"), Bounds(0, 1));
+  EXPECT_EQ(Where(u"a??", u"a"), Bounds(0, 0));
+  EXPECT_EQ(Where(u"(ab)+?c", u"ababc"), Bounds(0, 5));
+  const Found greedy = Find(u"{a*}{a*}", u"aaa");
+  EXPECT_EQ(greedy.groups[0].end, 3u);
+  EXPECT_EQ(greedy.groups[1].start, 3u);
+  const Found lazy = Find(u"{a*?}{a*}", u"aaa");
+  EXPECT_EQ(lazy.groups[0].end, 0u);
+  EXPECT_EQ(lazy.groups[1].end, 3u);
+  // The first successful path wins, not the longest.
+  EXPECT_EQ(Where(u"(a)|(ab)", u"ab"), Bounds(0, 1));
+}
+
+TEST_P(PatternMatcherTest, OptionalStepThatConsumesNothingFails) {
+  // {a*}? on "b": the group's empty match is a step that consumes nothing, so ? skips it and the
+  // group takes no part.
+  const Found skipped = Find(u"{a*}?b", u"b");
+  EXPECT_EQ(Bounds(skipped.start, skipped.end), Bounds(0, 1));
+  EXPECT_FALSE(skipped.groups[0].Matched());
+  const Found taken = Find(u"{a*}?b", u"ab");
+  EXPECT_EQ(taken.groups[0].end, 1u);
+  // The lazy form first tries going on without the group.
+  EXPECT_FALSE(Find(u"{a*}??b", u"b").groups[0].Matched());
+  EXPECT_EQ(Find(u"{a*}??b", u"ab").groups[0].end, 1u);
+}
+
+TEST_P(PatternMatcherTest, StartPositionsAndAnchors) {
+  EXPECT_EQ(Where(u"$", u"abc"), kNone);  // the end is no start position of a non-empty input
+  EXPECT_EQ(Where(u"x*$", u"ab"), kNone);
+  EXPECT_EQ(Where(u"$", u""), Bounds(0, 0));
+  EXPECT_EQ(Where(u"a*", u""), Bounds(0, 0));
+  EXPECT_EQ(Where(u"a*", u"ba"), Bounds(0, 0));
+  EXPECT_EQ(Where(u"^a", u"ba"), kNone);
+  EXPECT_EQ(Where(u"^a", u"ab"), Bounds(0, 1));
+  EXPECT_EQ(Where(u"^$", u""), Bounds(0, 0));
+  EXPECT_EQ(Where(u"a^", u"a^"), Bounds(0, 2));
+  EXPECT_EQ(Where(u"$a", u"x$a"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"a\\$", u"a$"), Bounds(0, 2));
+  EXPECT_EQ(Where(u"(a$)", u"a$"), Bounds(0, 2));  // not the last character: a literal
+}
+
+TEST_P(PatternMatcherTest, UnmatchedClosersEndThePattern) {
+  EXPECT_EQ(Where(u"ab)cd", u"xab"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"ab]cd", u"xab"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"ab}cd", u"xab"), Bounds(1, 3));
+}
+
+TEST_P(PatternMatcherTest, SetsRangesAndEscapes) {
+  EXPECT_EQ(Where(u"[a-cx]+", u"-abxcd"), Bounds(1, 5));
+  EXPECT_EQ(Where(u"[^a-c]", u"abcd"), Bounds(3, 4));
+  EXPECT_EQ(Where(u"a[^b]", u"a"), kNone);  // the end of input is not "any other character"
+  EXPECT_EQ(Where(u"[\\]]", u"x]"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"[a\\-z]", u"b-"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"[-a]+", u"x-a"), Bounds(1, 3));
+  EXPECT_EQ(Where(u"[^>]+", u"<p>"), Bounds(0, 2));
+  EXPECT_EQ(Where(u"[\u00e0-\u00ff\u4e00-\u9fff]+", u"a\u00e9\u4e2dz"), Bounds(1, 3));
+}
+
+TEST_P(PatternMatcherTest, CaseInsensitiveMatching) {
+  EXPECT_EQ(Where(u"ABC", u"xabc", false), Bounds(1, 4));
+  EXPECT_EQ(Where(u"abc", u"xABC", false), Bounds(1, 4));
+  EXPECT_EQ(Where(u"[A-Z]+", u"Hello", false), Bounds(0, 5));
+  EXPECT_EQ(Where(u"[A-Z]+", u"Hello", true), Bounds(0, 1));
+  EXPECT_EQ(Where(u"\u00c9", u"\u00e9", false), kNone);  // only A-Z are folded
+}
+
+TEST_P(PatternMatcherTest, GroupsRecordTheirLastMatch) {
+  const Found nested = Find(u"{{a}b}", u"xab");
+  ASSERT_EQ(nested.groups.size(), 2u);
+  EXPECT_EQ(nested.groups[0].start, 1u);
+  EXPECT_EQ(nested.groups[0].end, 3u);
+  EXPECT_EQ(nested.groups[1].start, 1u);
+  EXPECT_EQ(nested.groups[1].end, 2u);
+  const Found repeated = Find(u"{.}+", u"abc");
+  EXPECT_EQ(repeated.groups[0].start, 2u);
+  EXPECT_EQ(repeated.groups[0].end, 3u);
+  EXPECT_EQ(Find(u"{a}|b", u"b").groups[0].start, kNoPosition);
+  ASSERT_EQ(Compile(u"(a)(b)"), kPatternOk);
+  EXPECT_EQ(matcher_.GroupCount(), 0u);  // parentheses never capture
+  // A failed alternative's group bounds are undone.
+  const Found undone = Find(u"({a}x)|(ay)", u"ay");
+  EXPECT_TRUE(undone.matched);
+  EXPECT_FALSE(undone.groups[0].Matched());
+  // An empty brace pair is numbered but never records anything.
+  const Found empty = Find(u"{}{b}", u"b");
+  ASSERT_EQ(empty.groups.size(), 2u);
+  EXPECT_FALSE(empty.groups[0].Matched());
+  EXPECT_TRUE(empty.groups[1].Matched());
+}
+
+TEST_P(PatternMatcherTest, BackReferences) {
+  EXPECT_EQ(Where(u"{a+}-\\0", u"aA-Aa", true), kNone);
+  const Found folded = Find(u"{a+}-\\0", u"aA-Aa", false);
+  EXPECT_EQ(Bounds(folded.start, folded.end), Bounds(0, 5));
+  EXPECT_EQ(folded.groups[0].end, 2u);
+  const Found word = Find(u"{[A-Z]+}\\0", u"xAbAB", false);
+  EXPECT_EQ(Bounds(word.start, word.end), Bounds(1, 5));
+  EXPECT_EQ(word.groups[0].start, 1u);
+  EXPECT_EQ(word.groups[0].end, 3u);
+  // A group that has not matched yet stands for the empty string.
+  EXPECT_EQ(Where(u"{a}?b\\0", u"b"), Bounds(0, 1));
+  // Inside its own group the reference means the previous complete match.
+  const Found own = Find(u"{a\\0}+", u"aaa");
+  EXPECT_EQ(Bounds(own.start, own.end), Bounds(0, 3));
+  EXPECT_EQ(own.groups[0].start, 1u);
+  EXPECT_EQ(own.groups[0].end, 3u);
+  EXPECT_EQ(Where(u"{..}\\0", u"abcdcd"), Bounds(2, 6));
+}
+
+TEST_P(PatternMatcherTest, NegatedItems) {
+  EXPECT_EQ(Where(u"!a.", u"ab"), Bounds(1, 2));
+  EXPECT_EQ(Where(u"!!a.", u"ba"), Bounds(1, 2));  // a double ! looks ahead
+  EXPECT_EQ(Where(u"(!a.)*a", u"bcad"), Bounds(0, 3));
+  EXPECT_EQ(Where(u"a!", u"a"), kNone);  // ! of the empty item never succeeds
+  EXPECT_EQ(Where(u"x!(ab)", u"xabxac"), Bounds(3, 4));
+  // Groups inside a ! item never report.
+  const Found inside = Find(u"!{x}.", u"a");
+  EXPECT_TRUE(inside.matched);
+  EXPECT_FALSE(inside.groups[0].Matched());
+  const Found failed = Find(u"(!{a}b)|(ac)", u"ac");
+  EXPECT_TRUE(failed.matched);
+  EXPECT_FALSE(failed.groups[0].Matched());
+}
+
+TEST_P(PatternMatcherTest, InputRangeEndsTheInput) {
+  ASSERT_EQ(Compile(u"a.b"), kPatternOk);
+  const std::u16string withNul(u"a\0b", 3);
+  MatchContext context;
+  EXPECT_TRUE(matcher_.Match(withNul.data(), withNul.size(), &context));
+  EXPECT_EQ(context.End(), 3u);
+  EXPECT_FALSE(matcher_.Match(withNul.c_str(), &context));  // zero-terminated: the input is "a"
+  ASSERT_EQ(Compile(u"b$"), kPatternOk);
+  EXPECT_TRUE(matcher_.Match(u"abc", 2, &context));
+  EXPECT_EQ(context.End(), 2u);
+  EXPECT_FALSE(matcher_.Match(nullptr, &context));
+  EXPECT_FALSE(matcher_.Match(nullptr, 0, &context));
+  EXPECT_FALSE(matcher_.Match(u"b", nullptr));
+}
+
+TEST_P(PatternMatcherTest, MatchFromTreatsTheRestAsItsOwnInput) {
+  ASSERT_EQ(Compile(u"^ab"), kPatternOk);
+  const std::u16string text = u"abab";
+  SearchMemo memo;
+  MatchContext context;
+  EXPECT_TRUE(matcher_.MatchFrom(text, 2, &memo, &context));
+  EXPECT_EQ(context.Start(), 2u);
+  EXPECT_FALSE(matcher_.MatchFrom(text, 1, &memo, &context));
+  EXPECT_FALSE(matcher_.MatchFrom(text, 5, &memo, &context));
+  // A memo that saw another text starts afresh instead of reusing what it learnt.
+  ASSERT_EQ(Compile(u"<[^>]*>"), kPatternOk);
+  const std::u16string first = u"<<<<<<<<";
+  const std::u16string second = u"<<<<<<<>";
+  EXPECT_FALSE(matcher_.MatchFrom(first, 0, &memo, &context));
+  EXPECT_TRUE(matcher_.MatchFrom(second, 0, &memo, &context));
+}
+
+TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
+  EXPECT_EQ(Compile(std::u16string(100000, u'(')), kPatternUnclosedParenthesis);
+  EXPECT_EQ(Compile(std::u16string(100000, u'{')), kPatternUnclosedBrace);
+  EXPECT_EQ(Compile(std::u16string(100000, u'[')), kPatternUnclosedBracket);
+  const std::size_t depth = 30000;
+  EXPECT_EQ(Where(std::u16string(depth, u'(') + u"a" + std::u16string(depth, u')'), u"xa"),
+            Bounds(1, 2));
+  const Found braces = Find(std::u16string(depth, u'{') + u"a" + std::u16string(depth, u'}'), u"a");
+  ASSERT_EQ(braces.groups.size(), depth);
+  EXPECT_EQ(braces.groups[depth - 1].end, 1u);
+  EXPECT_EQ(Where(std::u16string(depth, u'!') + u"a.", u"ba"), Bounds(1, 2));  // even: look ahead
+  std::u16string chain = u"b";
+  for (std::size_t k = 0; k < depth; ++k) chain += u"|b";
+  EXPECT_EQ(Where(chain + u"|a", u"a"), Bounds(0, 1));
+  // The question marks pair up into lazy ?? operators, so the outermost one skips first.
+  EXPECT_EQ(Where(u"a" + std::u16string(depth, u'?'), u"a"), Bounds(0, 0));
+  EXPECT_EQ(Where(u"a" + std::u16string(depth + 1, u'?'), u"a"), Bounds(0, 1));
+  EXPECT_EQ(Compile(u"a" + std::u16string(100000, u'+')), kPatternOk);
+  // Each stacked + retries all the ones inside it, so matching stays at a moderate depth.
+  EXPECT_EQ(Where(u"a" + std::u16string(1000, u'+'), u"aaa"), Bounds(0, 3));
+}
+
+TEST(PatternMatcherStepLimit, BoundsThePlainSearchButNotTheFastOne) {
+  const std::u16string input(40, u'a');
+  MatchContext context;
+  context.SetStepLimit(100000);
+  PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), kPatternOk);
+  EXPECT_FALSE(plain.Match(input.c_str(), &context));
+  EXPECT_TRUE(context.StepLimitReached());
+  PatternMatcher fast;
+  ASSERT_EQ(fast.Compile(u"(a|a)*b", true), kPatternOk);
+  EXPECT_FALSE(fast.Match(input.c_str(), &context));
+  EXPECT_FALSE(context.StepLimitReached());
+  // Back-references keep the fast search from pruning, and the bound still holds for it.
+  const std::u16string letters = std::u16string(40, u'w') + u"!";
+  ASSERT_EQ(fast.Compile(u"{\\w}*{\\z}\\1", true), kPatternOk);
+  EXPECT_FALSE(fast.Match(letters.c_str(), &context));
+  EXPECT_TRUE(context.StepLimitReached());
+  // The pruned search also settles the nested case without trying every split of the input.
+  ASSERT_EQ(fast.Compile(u"((aa)|(a))*b", true), kPatternOk);
+  EXPECT_FALSE(fast.Match(input.c_str(), &context));
+  EXPECT_FALSE(context.StepLimitReached());
+}
+
+// ---- The fast search against the plain one on generated patterns and inputs ----------------
+
+std::u16string RandomPattern(std::mt19937& rng) {
+  static const char16_t* const kTokens[] = {
+      u"a", u"b", u"c",   u"A",   u".",   u"[ab]", u"[^a]", u"[a-c]", u"(",     u")",
+      u"{", u"}", u"|",   u"*",   u"+",   u"?",    u"*?",   u"+?",    u"??",    u"!",
+      u"-", u" ", u"\\0", u"\\1", u"\\d", u"\\n",  u"\\w",  u"(ab)",  u"(a|b)", u"[^>]"};
+  std::uniform_int_distribution<int> count(1, 9);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(kTokens) - 1);
+  std::u16string pattern;
+  if (rng() % 8 == 0) pattern += u'^';
+  for (int n = count(rng); n > 0; --n) pattern += kTokens[pick(rng)];
+  if (rng() % 8 == 0) pattern += u'$';
+  return pattern;
+}
+
+std::u16string RandomInput(std::mt19937& rng) {
+  static const char16_t kUnits[] = u"abcaabAB1 -\r\n>";
+  std::uniform_int_distribution<int> length(0, 14);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(kUnits) - 2);
+  std::u16string input;
+  for (int n = length(rng); n > 0; --n) input += kUnits[pick(rng)];
+  return input;
+}
+
+TEST(PatternMatcherDifferential, FastSearchFindsWhatPlainBacktrackingFinds) {
+  std::mt19937 rng(20240611);
+  int compared = 0;
+  int matched = 0;
+  for (int round = 0; round < 6000; ++round) {
+    const std::u16string pattern = RandomPattern(rng);
+    const bool caseSensitive = rng() % 2 == 0;
+    PatternMatcher fast;
+    PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+    const int error = fast.Compile(pattern.c_str(), caseSensitive);
+    ASSERT_EQ(error, plain.Compile(pattern.c_str(), caseSensitive));
+    if (error != kPatternOk) continue;
+    for (int k = 0; k < 8; ++k) {
+      const std::u16string input = RandomInput(rng);
+      MatchContext a;
+      MatchContext b;
+      b.SetStepLimit(20000);
+      const Found fastResult = Collect(fast.Match(input.data(), input.size(), &a), a);
+      const Found plainResult = Collect(plain.Match(input.data(), input.size(), &b), b);
+      if (b.StepLimitReached()) continue;
+      ++compared;
+      matched += plainResult.matched ? 1 : 0;
+      ASSERT_TRUE(fastResult == plainResult);
+    }
+  }
+  EXPECT_GT(compared, 10000);
+  EXPECT_GT(matched, compared / 4);
+}
+
+// Successive searches that share a memo must find what independent searches of each rest find.
+TEST(PatternMatcherDifferential, SharedMemoAcrossSearchesChangesNoResult) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 3000; ++round) {
+    const std::u16string pattern = RandomPattern(rng);
+    PatternMatcher fast;
+    PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+    if (fast.Compile(pattern.c_str(), true) != kPatternOk) continue;
+    ASSERT_EQ(plain.Compile(pattern.c_str(), true), kPatternOk);
+    std::u16string text;
+    for (int k = 0; k < 4; ++k) text += RandomInput(rng);
+    SearchMemo memo;
+    MatchContext shared;
+    std::size_t from = 0;
+    while (from < text.size()) {
+      MatchContext single;
+      single.SetStepLimit(20000);
+      const bool expected = plain.MatchFrom(text, from, nullptr, &single);
+      if (single.StepLimitReached()) break;
+      const Found want = Collect(expected, single);
+      const Found got = Collect(fast.MatchFrom(text, from, &memo, &shared), shared);
+      ASSERT_TRUE(want == got);
+      if (!expected) break;
+      from = single.End() > from ? single.End() : from + 1;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tidewire

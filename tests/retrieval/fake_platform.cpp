@@ -1,0 +1,206 @@
+#include "tests/retrieval/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+namespace tidewire::testing {
+namespace {
+
+std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+class FakeRequest : public HttpRequest {
+ public:
+  FakeRequest(std::shared_ptr<FakeWorld> world, std::u16string url, FakeFeed feed)
+      : world_(std::move(world)), url_(std::move(url)), feed_(std::move(feed)) {}
+
+  std::optional<std::size_t> Read(std::span<char> buffer) override {
+    const std::size_t index = reads_++;
+    if (index == 0) {
+      std::lock_guard guard(world_->mutex);
+      world_->read.push_back(url_);
+    }
+    if (aborted_.load()) return std::nullopt;
+    if (feed_.failReadAt && *feed_.failReadAt == index) return std::nullopt;
+    if (feed_.generatedBytes) {
+      const std::size_t count = std::min(buffer.size(), *feed_.generatedBytes - generated_);
+      std::fill_n(buffer.data(), count, 'x');
+      generated_ += count;
+      return count;
+    }
+    if (index < feed_.chunks.size()) {
+      const std::string& chunk = feed_.chunks[index];
+      std::memcpy(buffer.data(), chunk.data(), chunk.size());
+      return chunk.size();
+    }
+    if (!feed_.blockAfterChunks) return 0;
+    world_->blockedEvent.Set();
+    const bool aborted = abortEvent_.WaitFor(std::chrono::seconds(20));
+    std::lock_guard guard(world_->mutex);
+    ++(aborted ? world_->abortedReads : world_->timedOutReads);
+    return std::nullopt;
+  }
+
+  void Abort() noexcept override {
+    aborted_.store(true);
+    abortEvent_.Set();
+  }
+
+ private:
+  std::shared_ptr<FakeWorld> world_;
+  std::u16string url_;
+  FakeFeed feed_;
+  std::size_t reads_ = 0;
+  std::size_t generated_ = 0;
+  std::atomic<bool> aborted_{false};
+  Event abortEvent_{Event::Mode::ManualReset};
+};
+
+class FakeSession : public HttpSession {
+ public:
+  explicit FakeSession(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
+
+  std::unique_ptr<HttpRequest> OpenUrl(std::u16string_view url) override {
+    std::shared_ptr<Event> gate;
+    {
+      std::lock_guard guard(world_->mutex);
+      world_->opened.emplace_back(url);
+      auto found = world_->feeds.find(std::u16string(url));
+      if (found == world_->feeds.end()) return nullptr;
+      gate = found->second.gate;
+    }
+    // The body is taken after the gate, so a test may change it while the pass is held.
+    if (gate) gate->Wait();
+    FakeFeed feed;
+    {
+      std::lock_guard guard(world_->mutex);
+      feed = world_->feeds.at(std::u16string(url));
+    }
+    if (feed.blockOpen) {
+      world_->blockedEvent.Set();
+      const bool aborted = abortEvent_.WaitFor(std::chrono::seconds(20));
+      std::lock_guard guard(world_->mutex);
+      ++(aborted ? world_->abortedOpens : world_->timedOutOpens);
+    }
+    if (feed.failOpen || feed.blockOpen || aborted_.load()) return nullptr;
+    return std::make_unique<FakeRequest>(world_, std::u16string(url), std::move(feed));
+  }
+
+  void Abort() noexcept override {
+    aborted_.store(true);
+    abortEvent_.Set();
+  }
+
+ private:
+  std::shared_ptr<FakeWorld> world_;
+  std::atomic<bool> aborted_{false};
+  Event abortEvent_{Event::Mode::ManualReset};
+};
+
+class FakeClient : public HttpClient {
+ public:
+  explicit FakeClient(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
+
+  std::unique_ptr<HttpSession> OpenSession() override {
+    std::lock_guard guard(world_->mutex);
+    if (world_->failSessions) return nullptr;
+    return std::make_unique<FakeSession>(world_);
+  }
+
+ private:
+  std::shared_ptr<FakeWorld> world_;
+};
+
+class RecordingNotifier : public HeadlineNotifier {
+ public:
+  explicit RecordingNotifier(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {
+    world_->notifierAlive.store(true);
+  }
+  ~RecordingNotifier() override { world_->notifierAlive.store(false); }
+
+  void PostNextHeadline() override {
+    {
+      std::lock_guard guard(world_->mutex);
+      ++world_->posts;
+    }
+    world_->postedEvent.Set();
+  }
+
+ private:
+  std::shared_ptr<FakeWorld> world_;
+};
+
+class RecordingDiagnostics : public DiagnosticSink {
+ public:
+  explicit RecordingDiagnostics(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
+
+  void WriteWide(std::u16string_view line) override {
+    std::lock_guard guard(world_->mutex);
+    world_->wide.emplace_back(line);
+  }
+  void WriteNarrow(std::string_view line) override {
+    std::lock_guard guard(world_->mutex);
+    world_->narrow.emplace_back(line);
+  }
+
+ private:
+  std::shared_ptr<FakeWorld> world_;
+};
+
+// One headline per line of the body; a body too long to be a line list becomes one headline that
+// records its size. The link tells which document a headline came from.
+class LineReader : public FeedDocumentReader {
+ public:
+  void Read(std::string_view document, std::vector<Headline>& passList) override {
+    // The worker promises a terminating zero after the bytes.
+    if (document.data()[document.size()] != '\0') {
+      passList.push_back(Headline{u"", u"", u"unterminated document", u"", u""});
+      return;
+    }
+    if (document.size() > 4096) {
+      passList.push_back(
+          Headline{u"", u"", u"bytes:" + Widen(std::to_string(document.size())), u"", u""});
+      return;
+    }
+    std::size_t start = 0;
+    while (start < document.size()) {
+      std::size_t end = document.find('\n', start);
+      if (end == std::string_view::npos) end = document.size();
+      if (end > start) {
+        passList.push_back(
+            Headline{u"", u"", Widen(document.substr(start, end - start)), u"", u""});
+      }
+      start = end + 1;
+    }
+  }
+};
+
+}  // namespace
+
+FeedsPlatform MakeFakePlatform(const std::shared_ptr<FakeWorld>& world,
+                               std::chrono::milliseconds minimumPause, bool withReader) {
+  FeedsPlatform platform;
+  platform.http = std::make_unique<FakeClient>(world);
+  platform.notifier = std::make_unique<RecordingNotifier>(world);
+  platform.diagnostics = std::make_unique<RecordingDiagnostics>(world);
+  if (withReader) {
+    platform.makeReader = [world]() -> std::unique_ptr<FeedDocumentReader> {
+      {
+        std::lock_guard guard(world->mutex);
+        ++world->readersCreated;
+      }
+      return std::make_unique<LineReader>();
+    };
+  }
+  platform.minimumPause = minimumPause;
+  return platform;
+}
+
+std::vector<std::u16string> Texts(const std::vector<Headline>& headlines) {
+  std::vector<std::u16string> texts;
+  for (const Headline& headline : headlines) texts.push_back(headline.text);
+  return texts;
+}
+
+}  // namespace tidewire::testing

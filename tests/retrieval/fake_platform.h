@@ -1,0 +1,72 @@
+#pragma once
+// Test doubles for the seams of Feeds: a scripted HTTP client, a recording notifier and
+// diagnostic sink, and a reader that turns every line of a body into one headline.
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "retrieval/event.h"
+#include "retrieval/feeds_platform.h"
+
+namespace tidewire::testing {
+
+// What the fake server does for one address.
+struct FakeFeed {
+  std::vector<std::string> chunks;        // handed out one per read, then the end of the body
+  bool failOpen = false;                  // the address cannot be opened
+  std::optional<std::size_t> failReadAt;  // the read with this index fails
+  // Reads block after the chunks until the request is aborted (or a safety timeout passes).
+  bool blockAfterChunks = false;
+  // A generated body of this many bytes instead of `chunks`, in reads of 2048 bytes.
+  std::optional<std::size_t> generatedBytes;
+  // Opening blocks until the session is aborted (or a safety timeout passes).
+  bool blockOpen = false;
+  // Every open of this address waits for the gate first (lets a test hold a pass).
+  std::shared_ptr<Event> gate;
+};
+
+// Shared between the test and the doubles, so it outlives the Feeds that owns the doubles.
+struct FakeWorld {
+  std::mutex mutex;
+  std::map<std::u16string, FakeFeed> feeds;
+  bool failSessions = false;
+
+  std::vector<std::u16string> opened;  // addresses, in the order OpenUrl was called
+  std::vector<std::u16string> read;    // addresses whose body was read at least once
+  std::vector<std::u16string> wide;    // diagnostic lines
+  std::vector<std::string> narrow;
+  int posts = 0;
+  int abortedReads = 0;   // blocked reads that ended by an abort
+  int timedOutReads = 0;  // blocked reads that ended by the safety timeout
+  int abortedOpens = 0;   // blocked opens that ended by an abort
+  int timedOutOpens = 0;
+  int readersCreated = 0;
+  std::atomic<bool> notifierAlive{false};
+
+  Event postedEvent{Event::Mode::AutoReset};   // set on every post
+  Event blockedEvent{Event::Mode::AutoReset};  // set when a read or an open starts blocking
+
+  int Posts() {
+    std::lock_guard guard(mutex);
+    return posts;
+  }
+  // Waits for the next post; false after a generous safety timeout (a hang, not a timing check).
+  bool WaitForPost() { return postedEvent.WaitFor(std::chrono::seconds(20)); }
+};
+
+FeedsPlatform MakeFakePlatform(
+    const std::shared_ptr<FakeWorld>& world,
+    std::chrono::milliseconds minimumPause = std::chrono::milliseconds(1), bool withReader = true);
+
+// The text of every headline the reader made from a body: one per non-empty line.
+std::vector<std::u16string> Texts(const std::vector<Headline>& headlines);
+
+}  // namespace tidewire::testing

@@ -1,0 +1,119 @@
+// TidewirePreview.exe: the preview tool of the Windows build (see preview_tool.h). File names
+// come from the wide command line, output goes out as UTF-8 without carriage returns, and COM
+// is initialised for MSXML. Where a name is opened is the place to add other kinds of source.
+
+#include <fcntl.h>
+#include <io.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "processing/platform.h"
+#include "processing/utf8.h"
+#include "tools/preview_tool.h"
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+std::wstring WideFromUtf8(const std::string& text) {
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                           static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0) {
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
+  }
+  return wide;
+}
+
+std::string SystemMessage(DWORD code) {
+  wchar_t* message = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  std::u16string text(reinterpret_cast<const char16_t*>(message), length);
+  ::LocalFree(message);
+  while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u'.')) {
+    text.pop_back();
+  }
+  return text.empty() ? "error " + std::to_string(code) : tidewire::ToUtf8(text);
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+bool ReadSourceFile(const std::string& name, std::string& content, std::string& error) {
+  const FileHandle file(::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    error = SystemMessage(::GetLastError());
+    return false;
+  }
+  char buffer[65536];
+  DWORD count = 0;
+  for (;;) {
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr)) {
+      error = SystemMessage(::GetLastError());
+      return false;
+    }
+    if (count == 0) return true;
+    content.append(buffer, count);
+  }
+}
+
+std::vector<std::string> Utf8Arguments() {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 1; wide != nullptr && i < count; ++i) {
+    arguments.push_back(tidewire::ToUtf8(reinterpret_cast<const char16_t*>(wide[i])));
+  }
+  ::LocalFree(wide);
+  return arguments;
+}
+
+class ComApartment {
+ public:
+  ComApartment() : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComApartment() {
+    if (initialized_) ::CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+}  // namespace
+
+int main() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  const ComApartment apartment;
+  tidewire::PreviewEnvironment environment;
+  environment.programName = "TidewirePreview";
+  environment.readSource = ReadSourceFile;
+  environment.decoder = &tidewire::PlatformTextDecoder();
+  environment.createDocument = tidewire::CreatePlatformXmlDocument;
+  const int result = tidewire::RunPreview(Utf8Arguments(), environment, std::cout, std::cerr);
+  std::cout.flush();
+  return std::cout.good() ? result : 2;
+}

@@ -1,0 +1,113 @@
+#include "tools/preview_tool.h"
+
+#include <ostream>
+#include <string_view>
+
+#include "processing/document_path.h"
+#include "processing/encoding.h"
+#include "processing/native_text_decoder.h"
+#include "processing/text_cleanup.h"
+#include "processing/utf8.h"
+#include "tools/headline_json.h"
+
+namespace tidewire {
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kFailure = 2;
+
+void PrintUsage(std::ostream& stream, const std::string& program) {
+  stream << "usage: " << program << " FILE...          print the text of every headline\n"
+         << "       " << program << " --json FILE...   print every headline as a JSON line\n"
+         << "       " << program << " --clean FILE     print the file's text after cleanup\n"
+         << "       " << program << " --detect FILE    print the byte-order mark length and "
+         << "the code page\n";
+}
+
+int UsageError(const PreviewEnvironment& environment, std::ostream& err,
+               const std::string& message) {
+  err << environment.programName << ": " << message << "\n";
+  PrintUsage(err, environment.programName);
+  return kFailure;
+}
+
+bool ReadOrReport(const PreviewEnvironment& environment, const std::string& name,
+                  std::string& content, std::ostream& err) {
+  std::string error;
+  if (environment.readSource(name, content, error)) return true;
+  err << environment.programName << ": cannot read " << name << ": " << error << "\n";
+  return false;
+}
+
+int PrintHeadlines(const std::vector<std::string>& names, bool json,
+                   const PreviewEnvironment& environment, std::ostream& out, std::ostream& err) {
+  std::unique_ptr<XmlDocument> document =
+      environment.createDocument ? environment.createDocument() : nullptr;
+  if (!document) {
+    err << environment.programName << ": the XML parser cannot be created\n";
+    return kFailure;
+  }
+  DocumentPath path(*environment.decoder, std::move(document), environment.clock);
+  int result = kSuccess;
+  for (const std::string& name : names) {
+    std::string content;
+    if (!ReadOrReport(environment, name, content, err)) {
+      result = kFailure;
+      continue;
+    }
+    std::vector<Headline> headlines;
+    path.Read(content, headlines);
+    for (const Headline& headline : headlines) {
+      out << (json ? HeadlineJson(headline) : ToUtf8(headline.text)) << '\n';
+    }
+  }
+  return result;
+}
+
+int PrintCleanText(const std::string& name, const PreviewEnvironment& environment,
+                   std::ostream& out, std::ostream& err) {
+  std::string content;
+  if (!ReadOrReport(environment, name, content, err)) return kFailure;
+  std::string_view bytes = content;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  std::u16string text = NativeTextDecoder::DecodeUtf8(bytes);
+  CleanText(text);
+  out << ToUtf8(text) << '\n';
+  return kSuccess;
+}
+
+int PrintDetection(const std::string& name, const PreviewEnvironment& environment,
+                   std::ostream& out, std::ostream& err) {
+  std::string content;
+  if (!ReadOrReport(environment, name, content, err)) return kFailure;
+  out << ByteOrderMarkLength(content) << ' ' << DetectCodePage(content) << '\n';
+  return kSuccess;
+}
+
+}  // namespace
+
+int RunPreview(const std::vector<std::string>& arguments, const PreviewEnvironment& environment,
+               std::ostream& out, std::ostream& err) {
+  if (arguments.empty()) return UsageError(environment, err, "no file given");
+  const std::string& first = arguments.front();
+  if (first == "--help") {
+    PrintUsage(out, environment.programName);
+    return kSuccess;
+  }
+  if (first.empty() || first[0] != '-') {
+    return PrintHeadlines(arguments, /*json=*/false, environment, out, err);
+  }
+  const std::vector<std::string> names(arguments.begin() + 1, arguments.end());
+  if (first == "--json") {
+    if (names.empty()) return UsageError(environment, err, "--json needs at least one file");
+    return PrintHeadlines(names, /*json=*/true, environment, out, err);
+  }
+  if (first == "--clean" || first == "--detect") {
+    if (names.size() != 1) return UsageError(environment, err, first + " needs exactly one file");
+    return first == "--clean" ? PrintCleanText(names[0], environment, out, err)
+                              : PrintDetection(names[0], environment, out, err);
+  }
+  return UsageError(environment, err, "unknown option " + first);
+}
+
+}  // namespace tidewire
