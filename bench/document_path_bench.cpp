@@ -28,10 +28,22 @@ using tidewire::bench::Report;
 // non-ASCII text.
 std::string GenerateFeed(std::size_t targetBytes) {
   std::mt19937 random(20210906);
-  const char* const words[] = {"harbour", "council", "storm",   "caf\xC3\xA9",  "budget",
-                               "ferry",   "bridge",  "rain",    "M\xC3\xBCnchen", "market",
-                               "school",  "tide",    "\xE2\x80\x9Cquote\xE2\x80\x9D", "-",
-                               "report",  "season"};
+  const char* const words[] = {"harbour",
+                               "council",
+                               "storm",
+                               "caf\xC3\xA9",
+                               "budget",
+                               "ferry",
+                               "bridge",
+                               "rain",
+                               "M\xC3\xBCnchen",
+                               "market",
+                               "school",
+                               "tide",
+                               "\xE2\x80\x9Cquote\xE2\x80\x9D",
+                               "-",
+                               "report",
+                               "season"};
   auto sentence = [&](int count) {
     std::string text;
     for (int i = 0; i < count; ++i) {
@@ -49,17 +61,16 @@ std::string GenerateFeed(std::size_t targetBytes) {
             "</title>\n  <link>http://bench.example.com/story?id=" + std::to_string(item) +
             "&amp;src=rss</link>\n  <description>";
     switch (item % 4) {
-      case 0:
-        feed += "Wire " + std::to_string(item % 7) + " - " + sentence(30);
-        break;
+      case 0: feed += "Wire " + std::to_string(item % 7) + " - " + sentence(30); break;
       case 1:
         feed += "<![CDATA[<p>" + sentence(12) + " <b>" + sentence(3) + "</b><br>" + sentence(15) +
                 "</p><a href=\"http://bench.example.com/more\">more</a>]]>";
         break;
       case 2:
-        feed += "&lt;table&gt;&lt;tr&gt;&lt;td&gt;" + sentence(6) + "&lt;/td&gt;&lt;/tr&gt;"
-                "&lt;/table&gt; &amp;quot;" + sentence(8) + "&amp;quot; &amp;nbsp;|| " +
-                sentence(10);
+        feed += "&lt;table&gt;&lt;tr&gt;&lt;td&gt;" + sentence(6) +
+                "&lt;/td&gt;&lt;/tr&gt;"
+                "&lt;/table&gt; &amp;quot;" +
+                sentence(8) + "&amp;quot; &amp;nbsp;|| " + sentence(10);
         break;
       default:
         feed += "\n    " + sentence(20) + "\n    &#8220;" + sentence(5) + "&#8221; -- " +
@@ -84,16 +95,19 @@ int main() {
   std::size_t headlines = 0;
   {
     tidewire::DocumentPath path(tidewire::PlatformTextDecoder(),
-                                tidewire::CreatePlatformXmlDocument(),
-                                [] { return tidewire::ClockTime{7, 5}; });
+                                tidewire::CreatePlatformXmlDocument(), [] {
+                                  return tidewire::ClockTime{7, 5};
+                                });
     const auto decodeOnly = Measure([&] {
-      const std::u16string text = tidewire::DocumentPath::Decode(feed, tidewire::PlatformTextDecoder());
+      const std::u16string text =
+          tidewire::DocumentPath::Decode(feed, tidewire::PlatformTextDecoder());
       headlines += text.size() == 0;
     });
     Report("decode (mark, code page, UTF-8 to UTF-16)", decodeOnly, feed.size());
 
     std::unique_ptr<tidewire::XmlDocument> document = tidewire::CreatePlatformXmlDocument();
-    const std::u16string text = tidewire::DocumentPath::Decode(feed, tidewire::PlatformTextDecoder());
+    const std::u16string text =
+        tidewire::DocumentPath::Decode(feed, tidewire::PlatformTextDecoder());
     const auto loadOnly = Measure([&] { document->Load(text); });
     Report("load (parse into the XML document)", loadOnly, feed.size());
 

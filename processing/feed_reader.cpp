@@ -33,8 +33,8 @@ std::u16string DisplayText(const std::u16string& title, const std::u16string& de
 
 }  // namespace
 
-void ReadFeedDocument(XmlDocument* document, const char16_t* text,
-                      std::vector<Headline>& headlines, const LocalClock& clock) {
+void ReadFeedDocument(XmlDocument* document, const char16_t* text, std::vector<Headline>& headlines,
+                      const LocalClock& clock) {
   if (document == nullptr) return;
   document->Load(text != nullptr ? std::u16string_view(text) : std::u16string_view());
   const std::u16string fetchTime = FormatFetchTime(clock());
@@ -64,8 +64,8 @@ void ReadFeedDocument(XmlDocument* document, const char16_t* text,
       link = std::move(itemLink);
     }
     std::u16string display = DisplayText(title, description);
-    headlines.push_back(Headline{std::move(link), std::move(title), std::move(display), feedTitle,
-                                 fetchTime});
+    headlines.push_back(
+        Headline{std::move(link), std::move(title), std::move(display), feedTitle, fetchTime});
   }
 }
 

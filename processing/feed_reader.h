@@ -18,7 +18,7 @@ inline constexpr char16_t UnreadableDescriptionText[] = u"Feed not readable";
 // reported: a document that cannot be read yields nothing. With no document (the parser could
 // not be created) nothing is read and nothing appended. Every headline of the document carries
 // the same feed title and the time that `clock` gives once, after loading.
-void ReadFeedDocument(XmlDocument* document, const char16_t* text,
-                      std::vector<Headline>& headlines, const LocalClock& clock);
+void ReadFeedDocument(XmlDocument* document, const char16_t* text, std::vector<Headline>& headlines,
+                      const LocalClock& clock);
 
 }  // namespace tidewire

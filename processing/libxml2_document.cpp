@@ -23,7 +23,9 @@ namespace {
 constexpr std::uintptr_t kBlankDroppedBeforeFirstChild = 1;
 constexpr std::uintptr_t kBlankDroppedAfter = 2;
 
-std::uintptr_t Marks(const xmlNode* node) { return reinterpret_cast<std::uintptr_t>(node->_private); }
+std::uintptr_t Marks(const xmlNode* node) {
+  return reinterpret_cast<std::uintptr_t>(node->_private);
+}
 void Mark(xmlNode* node, std::uintptr_t mark) {
   node->_private = reinterpret_cast<void*>(Marks(node) | mark);
 }
@@ -215,12 +217,8 @@ TextRun ElementText(const xmlNode* element, bool trim) {
           break;
         case XML_CDATA_SECTION_NODE:
         case XML_ENTITY_REF_NODE:
-        case XML_ENTITY_NODE:
-          piece = Content(child);
-          break;
-        default:
-          hasPiece = false;
-          break;
+        case XML_ENTITY_NODE: piece = Content(child); break;
+        default: hasPiece = false; break;
       }
       const bool isCdata = child->type == XML_CDATA_SECTION_NODE;
       if ((hasPiece && !piece.empty()) || isCdata) {

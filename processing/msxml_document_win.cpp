@@ -150,8 +150,9 @@ MsxmlDocument::MsxmlDocument(ComPtr<IXMLDOMDocument> document) : document_(std::
 void MsxmlDocument::Load(std::u16string_view text) {
   // A document whose entities would expand too far is replaced by nothing: the load then fails
   // and leaves the document empty, as for any unreadable text.
-  const Bstr source(EntityExpansionWithinLimit(text) ? WithParsedEncoding(SkipLoadSkippedSpace(text))
-                                                     : std::u16string());
+  const Bstr source(EntityExpansionWithinLimit(text)
+                        ? WithParsedEncoding(SkipLoadSkippedSpace(text))
+                        : std::u16string());
   VARIANT_BOOL loaded = VARIANT_FALSE;
   document_->loadXML(source.get(), &loaded);
 }

@@ -43,7 +43,7 @@ std::int32_t DecodeSequence(std::string_view bytes, std::size_t& pos, unsigned c
       value = lead & 0x0F;
       if (!TakeContinuation(bytes, pos, value)) return -1;
       ++pos;
-      if (value < (0x800 >> 6)) return -1;  // overlong
+      if (value < (0x800 >> 6)) return -1;                              // overlong
       if (value >= (0xD800 >> 6) && value <= (0xDFFF >> 6)) return -1;  // encoded surrogate
       if (!TakeContinuation(bytes, pos, value)) return -1;
       ++pos;
@@ -59,8 +59,7 @@ std::int32_t DecodeSequence(std::string_view bytes, std::size_t& pos, unsigned c
       if (!TakeContinuation(bytes, pos, value)) return -1;
       ++pos;
       return value;
-    default:
-      return -1;
+    default: return -1;
   }
 }
 

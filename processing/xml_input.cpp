@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace tidewire {
@@ -23,8 +24,8 @@ constexpr int kMaxDepth = 40;
 bool IsXmlSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
 bool IsNameChar(char16_t c) {
-  return !IsXmlSpace(c) && std::u16string_view(u";%&<>\"'=[]()|,/?!#").find(c) ==
-                               std::u16string_view::npos;
+  return !IsXmlSpace(c) &&
+         std::u16string_view(u";%&<>\"'=[]()|,/?!#").find(c) == std::u16string_view::npos;
 }
 
 struct Entity {
@@ -275,10 +276,9 @@ class ExpansionCheck {
     if (found == general_.end() || found->second.external) return 1;
     if (const auto known = expansion_.find(key); known != expansion_.end()) return known->second;
     // A reference loop or nesting too deep: the parsers refuse such a document as well.
-    if (depth >= kMaxDepth || !inProgress_.emplace(key, true).second) return kOver;
+    if (depth >= kMaxDepth || !inProgress_.insert(key).second) return kOver;
     const std::u16string_view replacement = found->second.replacement;
-    const std::uint64_t cost =
-        Add(1 + replacement.size(), ReferencesCost(replacement, depth + 1));
+    const std::uint64_t cost = Add(1 + replacement.size(), ReferencesCost(replacement, depth + 1));
     inProgress_.erase(key);
     expansion_.emplace(key, cost);
     return cost;
@@ -288,7 +288,7 @@ class ExpansionCheck {
   std::map<std::u16string, Entity> general_;
   std::map<std::u16string, Entity> parameter_;
   std::map<std::u16string, std::uint64_t> expansion_;
-  std::map<std::u16string, bool> inProgress_;
+  std::set<std::u16string> inProgress_;
   std::uint64_t cost_ = 0;
   std::uint64_t defaultsCost_ = 0;
 };
@@ -297,8 +297,8 @@ class ExpansionCheck {
 
 bool IsLoadSkippedSpace(char16_t c) {
   return (c >= u'\t' && c <= u'\r') || c == u' ' || c == u'\u0085' || c == u'\u00A0' ||
-         c == u'\u1680' || (c >= u'\u2000' && c <= u'\u200A') || c == u'\u2028' ||
-         c == u'\u2029' || c == u'\u202F' || c == u'\u205F' || c == u'\u3000' || c == u'\uFEFF';
+         c == u'\u1680' || (c >= u'\u2000' && c <= u'\u200A') || c == u'\u2028' || c == u'\u2029' ||
+         c == u'\u202F' || c == u'\u205F' || c == u'\u3000' || c == u'\uFEFF';
 }
 
 std::u16string_view SkipLoadSkippedSpace(std::u16string_view text) {

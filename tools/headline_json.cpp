@@ -21,9 +21,7 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 std::string JsonString(std::u16string_view text) {
   std::string out = "\"";
   std::size_t plainStart = 0;
-  auto flush = [&](std::size_t end) {
-    out += ToUtf8(text.substr(plainStart, end - plainStart));
-  };
+  auto flush = [&](std::size_t end) { out += ToUtf8(text.substr(plainStart, end - plainStart)); };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     const char* escape = nullptr;

@@ -25,8 +25,7 @@ struct PreviewEnvironment {
   std::string programName;
   // Reads the whole document named `name` (a file name, in UTF-8) into `content`; on failure
   // returns false and says why in `error`.
-  std::function<bool(const std::string& name, std::string& content, std::string& error)>
-      readSource;
+  std::function<bool(const std::string& name, std::string& content, std::string& error)> readSource;
   const TextDecoder* decoder = nullptr;
   // Null when no parser can be created.
   std::function<std::unique_ptr<XmlDocument>()> createDocument;

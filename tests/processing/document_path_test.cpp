@@ -66,15 +66,15 @@ TEST(DocumentPathDecodeTest, ADecodedZeroEndsTheDocument) {
   const NativeTextDecoder decoder;
   // "+AAA" decodes to U+0000 in UTF-7.
   const std::string bytes = "<?xml version='1.0' encoding='UTF-7'?><a>x+AAA-y</a>";
-  EXPECT_EQ(DocumentPath::Decode(bytes, decoder),
-            u"<?xml version='1.0' encoding='UTF-7'?><a>x");
+  EXPECT_EQ(DocumentPath::Decode(bytes, decoder), u"<?xml version='1.0' encoding='UTF-7'?><a>x");
 }
 
 TEST(DocumentPathTest, ReadsThroughTheDocumentAndSkipsEmptyResults) {
   std::vector<std::u16string> loads;
   const NativeTextDecoder decoder;
-  DocumentPath path(decoder, std::make_unique<RecordingDocument>(loads),
-                    [] { return ClockTime{1, 2}; });
+  DocumentPath path(decoder, std::make_unique<RecordingDocument>(loads), [] {
+    return ClockTime{1, 2};
+  });
   std::vector<Headline> headlines;
   path.Read("\xEF\xBB\xBF<rss/>", headlines);
   path.Read("", headlines);

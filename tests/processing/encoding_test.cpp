@@ -76,8 +76,7 @@ TEST(DetectCodePageTest, FallsBackToUtf8) {
 TEST(DetectCodePageTest, FirstEncodingAnywhereCounts) {
   EXPECT_EQ(DetectCodePage("<?xml version='1.0'?><rss><p>encoding='UTF-7'</p></rss>"sv),
             CodePageUtf7);
-  EXPECT_EQ(DetectCodePage(
-                "<?xml version='1.0' encoding='ISO-8859-1'?><p>encoding='UTF-7'</p>"sv),
+  EXPECT_EQ(DetectCodePage("<?xml version='1.0' encoding='ISO-8859-1'?><p>encoding='UTF-7'</p>"sv),
             CodePageLegacy);
 }
 

@@ -77,15 +77,14 @@ TEST(FeedCorpus, HasDocumentsOfEveryKind) {
 std::string CaseName(const testing::TestParamInfo<fs::path>& info) {
   std::string name;
   for (const char8_t c : info.param.stem().u8string()) {
-    const bool plain = (c >= u8'a' && c <= u8'z') || (c >= u8'A' && c <= u8'Z') ||
-                       (c >= u8'0' && c <= u8'9');
+    const bool plain =
+        (c >= u8'a' && c <= u8'z') || (c >= u8'A' && c <= u8'Z') || (c >= u8'0' && c <= u8'9');
     name += plain ? static_cast<char>(c) : '_';
   }
   return name + "_" + std::to_string(info.index);
 }
 
-INSTANTIATE_TEST_SUITE_P(Documents, FeedCorpusTest, testing::ValuesIn(CorpusDocuments()),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(Documents, FeedCorpusTest, testing::ValuesIn(CorpusDocuments()), CaseName);
 
 }  // namespace
 }  // namespace tidewire

@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <random>
 #include <string>
@@ -61,9 +60,8 @@ std::string EncodeUtf7(const std::u16string& text, bool closeWithDash) {
       }
     }
     if (count > 0) out += kAlphabet[(bits << (6 - count)) & 0x3F];
-    const bool nextIsAlphabet =
-        i < text.size() && (std::isalnum(static_cast<int>(text[i])) != 0 || text[i] == u'/' ||
-                            text[i] == u'-');
+    const bool nextIsAlphabet = i < text.size() && (std::isalnum(static_cast<int>(text[i])) != 0 ||
+                                                    text[i] == u'/' || text[i] == u'-');
     if (closeWithDash || nextIsAlphabet || i == text.size()) out += '-';
   }
   return out;

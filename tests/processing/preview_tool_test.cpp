@@ -97,9 +97,14 @@ TEST_F(PreviewToolTest, UnreadableFilesAreReportedAndTheRestIsRead) {
 }
 
 TEST_F(PreviewToolTest, UsageErrors) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {}, {"--json"}, {"--clean"}, {"--clean", "a.xml", "b.xml"}, {"--detect"},
-      {"--detect", "a.xml", "b.xml"}, {"--xml", "a.xml"}, {"-j", "a.xml"}};
+  const std::vector<std::vector<std::string>> wrong = {{},
+                                                       {"--json"},
+                                                       {"--clean"},
+                                                       {"--clean", "a.xml", "b.xml"},
+                                                       {"--detect"},
+                                                       {"--detect", "a.xml", "b.xml"},
+                                                       {"--xml", "a.xml"},
+                                                       {"-j", "a.xml"}};
   for (const std::vector<std::string>& arguments : wrong) {
     EXPECT_EQ(Run(arguments), 2);
     EXPECT_EQ(out_.str(), "");

@@ -113,8 +113,7 @@ TEST_F(XmlDocumentTest, BlankRunsBetweenElementsJoinWithOneSpace) {
       u"<item><description><p> a </p><p> b </p></description></item>"
       u"<item><description>a<!-- c --> b</description></item>"
       u"<item><description>a<b>  </b>c</description></item></rss>");
-  EXPECT_EQ(ItemTexts(u"description"),
-            (Texts{u"a b", u"a   b   c", u"a  b", u"a b", u"a c"}));
+  EXPECT_EQ(ItemTexts(u"description"), (Texts{u"a b", u"a   b   c", u"a  b", u"a b", u"a c"}));
 }
 
 TEST_F(XmlDocumentTest, CharacterReferencesAndPreservedSpace) {
@@ -170,12 +169,19 @@ TEST_F(XmlDocumentTest, TheDeclaredEncodingDoesNotMatter) {
 
 TEST_F(XmlDocumentTest, LargeTextsAreNotRead) {
   const std::u16string many = Repeat(u"<![CDATA[x]]><!---->", XmlTextMaxNodes / 2);
-  Load(u"<rss><item><description>" + many + u"</description></item>"
-       u"<item><description>" + many + u"<b/></description></item>"
-       u"<item><description>" + Repeat(u"y", XmlTextMaxLength) + u"</description></item>"
-       u"<item><description>" + Repeat(u"y", XmlTextMaxLength + 1) + u"</description></item>"
-       u"<item><description><p>" + Repeat(u"<b>z</b>", XmlTextMaxNodes / 2) +
-       u"</p></description></item></rss>");
+  Load(u"<rss><item><description>" + many +
+       u"</description></item>"
+       u"<item><description>" +
+       many +
+       u"<b/></description></item>"
+       u"<item><description>" +
+       Repeat(u"y", XmlTextMaxLength) +
+       u"</description></item>"
+       u"<item><description>" +
+       Repeat(u"y", XmlTextMaxLength + 1) +
+       u"</description></item>"
+       u"<item><description><p>" +
+       Repeat(u"<b>z</b>", XmlTextMaxNodes / 2) + u"</p></description></item></rss>");
   const Texts texts = ItemTexts(u"description");
   ASSERT_EQ(texts.size(), 5u);
   EXPECT_EQ(texts[0], Repeat(u"x", XmlTextMaxNodes / 2));
@@ -221,7 +227,8 @@ TEST_F(XmlDocumentTest, EntityBombsLeaveTheDocumentEmpty) {
     laughs += u"<!ENTITY l" + std::u16string(1, u'0' + level) + u" '" +
               Repeat(u"&l" + std::u16string(1, u'0' + level - 1) + u";", 10) + u"'>";
   }
-  Load(u"<!DOCTYPE rss [" + laughs + u"]><rss><title>t</title><item><description>&l9;"
+  Load(u"<!DOCTYPE rss [" + laughs +
+       u"]><rss><title>t</title><item><description>&l9;"
        u"</description></item></rss>");
   EXPECT_EQ(ItemCount(), 0u);
 

@@ -57,9 +57,9 @@ TEST(EntityExpansionTest, OrdinaryDocumentsPass) {
   EXPECT_TRUE(EntityExpansionWithinLimit(u"<rss><item>&amp;&#38;</item></rss>"));
   EXPECT_TRUE(EntityExpansionWithinLimit(
       u"<!DOCTYPE rss PUBLIC \"-//Netscape//DTD RSS 0.91//EN\" \"http://x/rss.dtd\"><rss/>"));
-  EXPECT_TRUE(EntityExpansionWithinLimit(
-      Document(u"<!ENTITY nbsp \"&#160;\"><!ENTITY copy \"(c)\">",
-               Repeat(u"<p>&nbsp;&copy; text</p>", 10000))));
+  EXPECT_TRUE(
+      EntityExpansionWithinLimit(Document(u"<!ENTITY nbsp \"&#160;\"><!ENTITY copy \"(c)\">",
+                                          Repeat(u"<p>&nbsp;&copy; text</p>", 10000))));
   EXPECT_TRUE(EntityExpansionWithinLimit(
       u"<!-- c --><?pi x?>\n<!DOCTYPE a [<!-- ]> --><!ENTITY e \"]]>x\">]><a>&e;</a>"));
 }
@@ -68,8 +68,8 @@ TEST(EntityExpansionTest, BillionLaughsIsRefused) {
   std::u16string subset = u"<!ENTITY l0 \"lol\">";
   for (int level = 1; level <= 9; ++level) {
     const std::u16string previous = u"&l" + std::u16string(1, u'0' + level - 1) + u";";
-    subset += u"<!ENTITY l" + std::u16string(1, u'0' + level) + u" \"" + Repeat(previous, 10) +
-              u"\">";
+    subset +=
+        u"<!ENTITY l" + std::u16string(1, u'0' + level) + u" \"" + Repeat(previous, 10) + u"\">";
   }
   EXPECT_FALSE(EntityExpansionWithinLimit(Document(subset, u"&l9;")));
   // The same declarations with a harmless reference pass.
@@ -86,8 +86,8 @@ TEST(EntityExpansionTest, EmptyEntitiesStillCostTheirReferences) {
   std::u16string subset = u"<!ENTITY e0 \"\">";
   for (int level = 1; level <= 6; ++level) {
     const std::u16string previous = u"&e" + std::u16string(1, u'0' + level - 1) + u";";
-    subset += u"<!ENTITY e" + std::u16string(1, u'0' + level) + u" \"" + Repeat(previous, 10) +
-              u"\">";
+    subset +=
+        u"<!ENTITY e" + std::u16string(1, u'0' + level) + u" \"" + Repeat(previous, 10) + u"\">";
   }
   EXPECT_FALSE(EntityExpansionWithinLimit(Document(subset, u"&e6;&e6;")));
 }
@@ -98,28 +98,27 @@ TEST(EntityExpansionTest, HiddenReferencesAreCounted) {
   EXPECT_FALSE(EntityExpansionWithinLimit(
       Document(big + u"<!ENTITY hidden \"" + Repeat(u"&#38;big;", 30) + u"\">", u"&hidden;")));
   // Declarations that come out of a parameter entity.
-  EXPECT_FALSE(EntityExpansionWithinLimit(Document(
-      u"<!ENTITY % decl \"<!ENTITY pe-big '" + Repeat(u"P", 40000) + u"'>\"> %decl;",
-      Repeat(u"&pe-big;", 30))));
+  EXPECT_FALSE(EntityExpansionWithinLimit(
+      Document(u"<!ENTITY % decl \"<!ENTITY pe-big '" + Repeat(u"P", 40000) + u"'>\"> %decl;",
+               Repeat(u"&pe-big;", 30))));
   // References in attribute values.
   EXPECT_FALSE(EntityExpansionWithinLimit(Document(big, Repeat(u"<i a='&big;'/>", 30))));
   // Attribute defaults are copied into every element.
   EXPECT_FALSE(EntityExpansionWithinLimit(
       Document(big + u"<!ATTLIST i a CDATA \"&big;\">", Repeat(u"<i/>", 30))));
   // But not references inside CDATA sections or comments.
-  EXPECT_TRUE(EntityExpansionWithinLimit(
-      Document(big, Repeat(u"<![CDATA[&big;]]><!-- &big; -->", 30))));
+  EXPECT_TRUE(
+      EntityExpansionWithinLimit(Document(big, Repeat(u"<![CDATA[&big;]]><!-- &big; -->", 30))));
 }
 
 TEST(EntityExpansionTest, LeadingSpaceDoesNotHideTheDeclaration) {
   const std::u16string subset = u"<!ENTITY a \"" + Repeat(u"A", 50000) + u"\">";
-  EXPECT_FALSE(
-      EntityExpansionWithinLimit(u"\u00A0\u3000 " + Document(subset, Repeat(u"&a;", 40))));
+  EXPECT_FALSE(EntityExpansionWithinLimit(u"\u00A0\u3000 " + Document(subset, Repeat(u"&a;", 40))));
 }
 
 TEST(EntityExpansionTest, LoopsAndUnreadableSubsetsAreRefused) {
-  EXPECT_FALSE(EntityExpansionWithinLimit(
-      Document(u"<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">", u"&a;")));
+  EXPECT_FALSE(
+      EntityExpansionWithinLimit(Document(u"<!ENTITY a \"&b;\"><!ENTITY b \"&a;\">", u"&a;")));
   EXPECT_FALSE(EntityExpansionWithinLimit(Document(u"<![INCLUDE[ <!ENTITY a 'x'> ]]>", u"")));
   EXPECT_FALSE(EntityExpansionWithinLimit(u"<!DOCTYPE a [<!ENTITY a 'x'>"));
   EXPECT_FALSE(EntityExpansionWithinLimit(Document(u"<!ENTITY % p '%p;'> %p;", u"")));
