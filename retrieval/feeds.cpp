@@ -1,7 +1,6 @@
 #include "retrieval/feeds.h"
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <utility>
 
@@ -146,23 +145,16 @@ void Feeds::FetchFeed(std::size_t index, FeedDocumentReader* reader,
 }
 
 std::optional<std::string> Feeds::ReadBody(HttpRequest& request) {
-  std::string document;
-  std::array<char, FeedChunkBytes> chunk;
-  for (;;) {
-    std::optional<std::size_t> count = request.Read(chunk);
-    if (!count) {
+  FeedFetchResult result = ReadFeedBody(request, &stopRequested_);
+  switch (result.status) {
+    case FeedFetchStatus::Complete: return std::move(result.document);
+    case FeedFetchStatus::ReadFailed:
       platform_.diagnostics->WriteNarrow("InternetReadFile failed\n");
-      return std::nullopt;
-    }
-    if (*count == 0) return document;
-    if (stopRequested_.load()) return std::nullopt;
-    if (*count > MaxFeedDocumentBytes - document.size()) {
-      platform_.diagnostics->WriteNarrow("Feed too large\n");
-      return std::nullopt;
-    }
-    // std::string grows geometrically and keeps the terminating zero the decoder relies on.
-    document.append(chunk.data(), *count);
+      break;
+    case FeedFetchStatus::TooLarge: platform_.diagnostics->WriteNarrow("Feed too large\n"); break;
+    default: break;
   }
+  return std::nullopt;
 }
 
 void Feeds::PublishHeadlines(std::vector<Headline> passList) {

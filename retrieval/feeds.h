@@ -16,6 +16,7 @@
 
 #include "processing/headline.h"
 #include "retrieval/event.h"
+#include "retrieval/feed_fetch.h"
 #include "retrieval/feeds_platform.h"
 #include "retrieval/http_client.h"
 
@@ -23,11 +24,6 @@ namespace tidewire {
 
 // Posted to the control's hidden window, with both parameters 0, after every publication.
 inline constexpr unsigned NextHeadlineMessage = 0xC189;
-
-// Bodies are read in chunks of this size.
-inline constexpr std::size_t FeedChunkBytes = 2048;
-// A larger response body is abandoned: one feed must not exhaust the host's memory.
-inline constexpr std::size_t MaxFeedDocumentBytes = std::size_t{32} << 20;
 
 // How long the worker sleeps after a pass: the reload period, but never less than `minimum`, so
 // that a period of 0 cannot turn the worker into a busy loop that floods the control with posts.

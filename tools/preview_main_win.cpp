@@ -1,6 +1,7 @@
 // TidewirePreview.exe: the preview tool of the Windows build (see preview_tool.h). File names
 // come from the wide command line, output goes out as UTF-8 without carriage returns, and COM
-// is initialised for MSXML. Where a name is opened is the place to add other kinds of source.
+// is initialised for MSXML. Addresses are fetched with WinINet exactly as the download worker
+// fetches a feed.
 
 #include <fcntl.h>
 #include <io.h>
@@ -11,10 +12,14 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "processing/platform.h"
 #include "processing/utf8.h"
+#include "retrieval/feed_fetch.h"
+#include "retrieval/wininet_client_win.h"
 #include "tools/preview_tool.h"
 
 namespace {
@@ -78,6 +83,19 @@ bool ReadSourceFile(const std::string& name, std::string& content, std::string& 
   }
 }
 
+bool ReadAddress(const std::string& address, std::string& content, std::string& error) {
+  tidewire::WinInetClient client;
+  const std::wstring wide = WideFromUtf8(address);
+  tidewire::FeedFetchResult result = tidewire::FetchFeedDocument(
+      client, std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+  if (result.status != tidewire::FeedFetchStatus::Complete) {
+    error = tidewire::FeedFetchFailure(result.status);
+    return false;
+  }
+  content = std::move(result.document);
+  return true;
+}
+
 std::vector<std::string> Utf8Arguments() {
   int count = 0;
   wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -111,6 +129,7 @@ int main() {
   tidewire::PreviewEnvironment environment;
   environment.programName = "TidewirePreview";
   environment.readSource = ReadSourceFile;
+  environment.readAddress = ReadAddress;
   environment.decoder = &tidewire::PlatformTextDecoder();
   environment.createDocument = tidewire::CreatePlatformXmlDocument;
   const int result = tidewire::RunPreview(Utf8Arguments(), environment, std::cout, std::cerr);

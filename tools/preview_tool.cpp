@@ -1,5 +1,6 @@
 #include "tools/preview_tool.h"
 
+#include <optional>
 #include <ostream>
 #include <string_view>
 
@@ -21,7 +22,9 @@ void PrintUsage(std::ostream& stream, const std::string& program) {
          << "       " << program << " --json FILE...   print every headline as a JSON line\n"
          << "       " << program << " --clean FILE     print the file's text after cleanup\n"
          << "       " << program << " --detect FILE    print the byte-order mark length and "
-         << "the code page\n";
+         << "the code page\n"
+         << "A FILE may be an http:// or https:// address where the tool can fetch it (not for "
+         << "--clean).\n";
 }
 
 int UsageError(const PreviewEnvironment& environment, std::ostream& err,
@@ -31,10 +34,38 @@ int UsageError(const PreviewEnvironment& environment, std::ostream& err,
   return kFailure;
 }
 
+bool HasPrefixIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool IsAddress(std::string_view name) {
+  return HasPrefixIgnoringCase(name, "http://") || HasPrefixIgnoringCase(name, "https://");
+}
+
+// A usage error for the first address among `names` that this platform cannot fetch.
+std::optional<std::string> UnfetchableAddress(const std::vector<std::string>& names,
+                                              const PreviewEnvironment& environment) {
+  if (environment.readAddress) return std::nullopt;
+  for (const std::string& name : names) {
+    if (IsAddress(name)) {
+      return "cannot fetch " + name + ": addresses are fetched by TidewirePreview.exe only";
+    }
+  }
+  return std::nullopt;
+}
+
 bool ReadOrReport(const PreviewEnvironment& environment, const std::string& name,
                   std::string& content, std::ostream& err) {
   std::string error;
-  if (environment.readSource(name, content, error)) return true;
+  const bool read = IsAddress(name) ? environment.readAddress(name, content, error)
+                                    : environment.readSource(name, content, error);
+  if (read) return true;
   err << environment.programName << ": cannot read " << name << ": " << error << "\n";
   return false;
 }
@@ -95,15 +126,27 @@ int RunPreview(const std::vector<std::string>& arguments, const PreviewEnvironme
     return kSuccess;
   }
   if (first.empty() || first[0] != '-') {
+    if (auto message = UnfetchableAddress(arguments, environment)) {
+      return UsageError(environment, err, *message);
+    }
     return PrintHeadlines(arguments, /*json=*/false, environment, out, err);
   }
   const std::vector<std::string> names(arguments.begin() + 1, arguments.end());
   if (first == "--json") {
     if (names.empty()) return UsageError(environment, err, "--json needs at least one file");
+    if (auto message = UnfetchableAddress(names, environment)) {
+      return UsageError(environment, err, *message);
+    }
     return PrintHeadlines(names, /*json=*/true, environment, out, err);
   }
   if (first == "--clean" || first == "--detect") {
     if (names.size() != 1) return UsageError(environment, err, first + " needs exactly one file");
+    if (first == "--clean" && IsAddress(names[0])) {
+      return UsageError(environment, err, "--clean takes files only");
+    }
+    if (auto message = UnfetchableAddress(names, environment)) {
+      return UsageError(environment, err, *message);
+    }
     return first == "--clean" ? PrintCleanText(names[0], environment, out, err)
                               : PrintDetection(names[0], environment, out, err);
   }

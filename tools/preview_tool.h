@@ -7,6 +7,8 @@
 //   --clean FILE       the file's whole UTF-8 content after text cleanup
 //   --detect FILE      the byte-order mark length and the code page
 //
+// Where a FILE is an http:// or https:// address, the document is fetched as the download worker
+// fetches a feed, when the platform has an HTTP client; --clean takes files only.
 // Output is UTF-8. The entry points of each platform supply the environment.
 
 #include <functional>
@@ -26,6 +28,10 @@ struct PreviewEnvironment {
   // Reads the whole document named `name` (a file name, in UTF-8) into `content`; on failure
   // returns false and says why in `error`.
   std::function<bool(const std::string& name, std::string& content, std::string& error)> readSource;
+  // Fetches the document at `address` (UTF-8) into `content`, or says why not in `error`. Null
+  // where the platform has no HTTP client: an address is then a usage error.
+  std::function<bool(const std::string& address, std::string& content, std::string& error)>
+      readAddress;
   const TextDecoder* decoder = nullptr;
   // Null when no parser can be created.
   std::function<std::unique_ptr<XmlDocument>()> createDocument;

@@ -1,0 +1,171 @@
+// idle_cpu_win: what one ticker engine costs while it only scrolls, and how long its teardown
+// takes.
+//
+//   idle_cpu_win [SECONDS]       an engine whose feeds download nothing scrolls for SECONDS
+//                                (default 60); prints the process CPU time of that window and
+//                                the ticks seen, then the time the engine's destruction took
+//   idle_cpu_win --endless URL   an engine reads URL, a body that never ends, for 3 s; prints
+//                                the time from the start of the destruction to its return.
+//                                URL is the test server's .../endless: its request log (same
+//                                path with /log) shows whether the read was still going on
+//                                when the destruction began (no CUT entry yet) or had already
+//                                been abandoned at the size bound.
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "control/tidewire_gadget_win.h"
+#include "retrieval/feed_fetch.h"
+#include "retrieval/wininet_client_win.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(const FILETIME& time) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  return static_cast<double>(value.QuadPart) / 1e7;  // 100 ns units
+}
+
+struct CpuTimes {
+  double user = 0;
+  double kernel = 0;
+};
+
+CpuTimes ProcessCpu() {
+  FILETIME creation, exit, kernel, user;
+  CpuTimes times;
+  if (::GetProcessTimes(::GetCurrentProcess(), &creation, &exit, &kernel, &user)) {
+    times.user = Seconds(user);
+    times.kernel = Seconds(kernel);
+  }
+  return times;
+}
+
+struct PumpCounts {
+  long timerMessages = 0;  // WM_TIMER messages of the engine's window: scroll ticks
+  long otherMessages = 0;
+};
+
+// Dispatches the thread's messages until `duration` has passed.
+PumpCounts PumpFor(HWND engineWindow, Clock::duration duration) {
+  PumpCounts counts;
+  const auto end = Clock::now() + duration;
+  for (;;) {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_TIMER && message.hwnd == engineWindow) {
+        ++counts.timerMessages;
+      } else {
+        ++counts.otherMessages;
+      }
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+    if (left.count() <= 0) return counts;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
+  }
+}
+
+double MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::unique_ptr<tidewire::CTidewireGadget> MakeEngine(long& redraws) {
+  return std::make_unique<tidewire::CTidewireGadget>(tidewire::CreateFeedsHeadlineSource,
+                                                     [&redraws] { ++redraws; });
+}
+
+int MeasureIdle(double seconds) {
+  long redraws = 0;
+  auto engine = MakeEngine(redraws);
+  // One inactive feed on a loopback port where nothing listens: the worker's pass finds the
+  // address closed and reads nothing, then sleeps out the reload period.
+  engine->Settings().speech_feed_URLs = u"http://127.0.0.1:1/idle.xml";
+  engine->Settings().speech_feed_URLs_active = u"0";
+  engine->ApplySettings();
+
+  const CpuTimes before = ProcessCpu();
+  const auto start = Clock::now();
+  const PumpCounts counts =
+      PumpFor(engine->MessageWindow(),
+              std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
+  const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+  const CpuTimes after = ProcessCpu();
+
+  const double user = after.user - before.user;
+  const double kernel = after.kernel - before.kernel;
+  const double cpu = user + kernel;
+  std::printf("idle window: %.3f s wall\n", wall);
+  std::printf("process CPU: %.3f s (user %.3f s, kernel %.3f s) = %.3f %% of one core\n", cpu, user,
+              kernel, 100.0 * cpu / wall);
+  std::printf(
+      "scroll ticks seen: %ld (%.1f per second), redraw requests: %ld, other messages: "
+      "%ld\n",
+      counts.timerMessages, counts.timerMessages / wall, redraws, counts.otherMessages);
+
+  const auto destroyStart = Clock::now();
+  engine.reset();
+  std::printf("destruction: %.3f ms\n", MillisecondsSince(destroyStart));
+  return 0;
+}
+
+// The test server's request log for the endless address, fetched on the side.
+void PrintServerLog(const std::string& url) {
+  const std::string suffix = "/endless";
+  if (url.size() < suffix.size() ||
+      url.compare(url.size() - suffix.size(), suffix.size(), suffix)) {
+    return;
+  }
+  const std::string logUrl = url.substr(0, url.size() - suffix.size()) + "/log";
+  tidewire::WinInetClient client;
+  const tidewire::FeedFetchResult log =
+      tidewire::FetchFeedDocument(client, std::u16string(logUrl.begin(), logUrl.end()));
+  std::printf(
+      "server log before the destruction:\n%s",
+      log.status == tidewire::FeedFetchStatus::Complete ? log.document.c_str() : "(unavailable)\n");
+}
+
+int MeasureEndless(const std::string& url) {
+  long redraws = 0;
+  auto engine = MakeEngine(redraws);
+  engine->Settings().speech_feed_URLs = std::u16string(url.begin(), url.end());
+  engine->Settings().speech_feed_URLs_active = u"1";
+  engine->ApplySettings();
+
+  const CpuTimes before = ProcessCpu();
+  PumpFor(engine->MessageWindow(), std::chrono::seconds(3));
+  const CpuTimes after = ProcessCpu();
+  std::printf("reading %s for 3 s: process CPU %.3f s\n", url.c_str(),
+              (after.user - before.user) + (after.kernel - before.kernel));
+  PrintServerLog(url);
+
+  const auto destroyStart = Clock::now();
+  engine.reset();
+  std::printf("destruction: %.3f ms\n", MillisecondsSince(destroyStart));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--endless") return MeasureEndless(argv[2]);
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::fprintf(stderr, "usage: idle_cpu_win [SECONDS]\n       idle_cpu_win --endless URL\n");
+    return 2;
+  }
+  const double seconds = argc == 2 ? std::atof(argv[1]) : 60.0;
+  if (seconds <= 0) {
+    std::fprintf(stderr, "idle_cpu_win: SECONDS must be a positive number\n");
+    return 2;
+  }
+  return MeasureIdle(seconds);
+}

@@ -1,0 +1,156 @@
+// TidewirePreview.exe on addresses of the test HTTP server (tests/support/feed_server.py), run as
+// a child process under wine64: its output for an address against its output for the same file.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tidewire {
+namespace {
+
+// The server writes its port into its state folder, a Linux path that Wine shows on drive Z:.
+int ServerPort() {
+  std::ifstream file(std::string("Z:") + TIDEWIRE_FEED_SERVER_DIR + "/port");
+  int port = 0;
+  file >> port;
+  return port;
+}
+
+struct Outcome {
+  DWORD exitCode = 0;
+  std::string out;
+  std::string err;
+};
+
+void Drain(HANDLE pipe, std::string& text) {
+  char buffer[4096];
+  DWORD count = 0;
+  while (ReadFile(pipe, buffer, sizeof buffer, &count, nullptr) && count > 0) {
+    text.append(buffer, count);
+  }
+}
+
+// Runs the tool with `arguments` (ASCII, no quoting needed) and collects everything it says.
+Outcome RunPreviewProgram(const std::vector<std::string>& arguments) {
+  std::string line = std::string("\"Z:") + TIDEWIRE_PREVIEW_EXE + "\"";
+  for (const std::string& argument : arguments) line += " " + argument;
+  std::wstring commandLine(line.begin(), line.end());
+
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+  Outcome outcome;
+  if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
+      !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
+    ADD_FAILURE() << "CreatePipe failed, error " << GetLastError();
+    return outcome;
+  }
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errWrite;
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &process);
+  CloseHandle(outWrite);
+  CloseHandle(errWrite);
+  if (started) {
+    std::thread errReader(Drain, errRead, std::ref(outcome.err));
+    Drain(outRead, outcome.out);
+    errReader.join();
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    ADD_FAILURE() << "CreateProcessW failed for " << line << ", error " << GetLastError();
+  }
+  CloseHandle(outRead);
+  CloseHandle(errRead);
+  return outcome;
+}
+
+// The two runs being compared may fall into different minutes: fetch times are compared by form.
+std::string WithoutFetchTimes(const std::string& jsonLines) {
+  static const std::regex fetchTime("\"fetchTime\":\"[0-2][0-9]:[0-5][0-9]\"");
+  return std::regex_replace(jsonLines, fetchTime, "\"fetchTime\":\"hh:mm\"");
+}
+
+class PreviewFetchWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const int port = ServerPort();
+    ASSERT_GT(port, 0) << "the feed server fixture is not running";
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    base_ = "http://127.0.0.1:" + std::to_string(port) + "/t/" + info->name() + "-" +
+            std::to_string(GetCurrentProcessId());
+  }
+
+  static std::string File(const std::string& name) {
+    return std::string("Z:") + TIDEWIRE_TEST_DATA_DIR + "/retrieval/" + name;
+  }
+
+  // The tool's output for `address` must be its output for `file`, for each way of printing.
+  void ExpectSameAsFile(const std::string& address, const std::string& file) {
+    for (const std::string option : {"", "--json", "--detect"}) {
+      std::vector<std::string> head;
+      if (!option.empty()) head.push_back(option);
+      std::vector<std::string> fromFile = head;
+      fromFile.push_back(File(file));
+      std::vector<std::string> fromAddress = head;
+      fromAddress.push_back(address);
+      const Outcome expected = RunPreviewProgram(fromFile);
+      const Outcome actual = RunPreviewProgram(fromAddress);
+      EXPECT_EQ(expected.exitCode, 0u) << expected.err;
+      EXPECT_FALSE(expected.out.empty());
+      EXPECT_EQ(actual.exitCode, 0u) << option << ": " << actual.err;
+      EXPECT_EQ(WithoutFetchTimes(actual.out), WithoutFetchTimes(expected.out)) << option;
+      EXPECT_EQ(actual.err, "") << option;
+    }
+  }
+
+  std::string base_;
+};
+
+TEST_F(PreviewFetchWineTest, ServedFeedPrintsWhatItsFilePrints) {
+  ExpectSameAsFile(base_ + "/feeds/one.xml", "one.xml");
+}
+
+TEST_F(PreviewFetchWineTest, ErrorStatusBodyIsReadLikeAFeed) {
+  ExpectSameAsFile(base_ + "/status/404/two.xml", "two.xml");
+}
+
+TEST_F(PreviewFetchWineTest, UnreachableAddressIsAnUnreadableInput) {
+  // Port 1 on the loopback address: nothing listens there.
+  const std::string address = "http://127.0.0.1:1/feed.xml";
+  const Outcome outcome = RunPreviewProgram({"--json", address});
+  EXPECT_EQ(outcome.exitCode, 2u);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_NE(outcome.err.find("cannot read " + address), std::string::npos) << outcome.err;
+}
+
+TEST_F(PreviewFetchWineTest, BodyOverTheBoundIsAnUnreadableInput) {
+  const std::string address = base_ + "/feeds/one.xml?pad=" + std::to_string(33 << 20);
+  const Outcome outcome = RunPreviewProgram({address});
+  EXPECT_EQ(outcome.exitCode, 2u);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_NE(outcome.err.find("cannot read " + address + ": Feed too large"), std::string::npos)
+      << outcome.err;
+}
+
+TEST_F(PreviewFetchWineTest, CleanTakesFilesOnly) {
+  const Outcome outcome = RunPreviewProgram({"--clean", base_ + "/feeds/one.xml"});
+  EXPECT_EQ(outcome.exitCode, 2u);
+  EXPECT_NE(outcome.err.find("--clean takes files only"), std::string::npos) << outcome.err;
+}
+
+}  // namespace
+}  // namespace tidewire
