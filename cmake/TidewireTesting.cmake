@@ -68,7 +68,7 @@ function(tidewire_add_test)
       set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR
                    xvfb-run -a ${CMAKE_BINARY_DIR}/wine-run)
     endif()
-    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
                          PROPERTIES LABELS wine ${T_PROPERTIES})
   elseif(NOT T_NOT_X86)
     set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_SOURCES ${T_SOURCES})
