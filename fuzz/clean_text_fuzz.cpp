@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_input.h"
 #include "processing/pattern_matcher.h"
 #include "processing/text_cleanup.h"
 
@@ -21,16 +22,7 @@ void Check(bool condition) {
 }
 
 std::u16string Decode(const std::uint8_t* data, std::size_t size) {
-  std::u16string text;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == 0xFF && i + 2 < size) {
-      text += static_cast<char16_t>(data[i + 1] | data[i + 2] << 8);
-      i += 2;
-    } else {
-      text += static_cast<char16_t>(data[i]);
-    }
-  }
-  return text;
+  return tidewire::fuzz::Utf16FromFuzzBytes(data, size);
 }
 
 // Replacement by definition: match in the text, then in the copied-out rest after each match.
