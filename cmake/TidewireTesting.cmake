@@ -2,9 +2,10 @@
 #
 #   native preset : one ctest entry per test case, label "native"
 #   win64 preset  : one ctest entry per test case run under wine64, label "wine"
-#   win32 preset  : every test source is also linked into one program, tidewire_tests_x86,
-#                   run as a single emulated 32-bit Wine process, label "wine32"; a build check
-#                   verifies that every produced binary is a 32-bit PE file, label "build32".
+#   win32 preset  : the test sources are also linked into a few programs, one per x86 group
+#                   (tidewire_tests_x86 for the deterministic cases), each run as a single
+#                   emulated 32-bit Wine process, label "wine32"; a build check verifies that
+#                   every produced binary is a 32-bit PE file, label "build32".
 include(GoogleTest)
 
 if(WIN32)
@@ -37,18 +38,22 @@ add_library(tidewire_test_main STATIC ${CMAKE_SOURCE_DIR}/tests/support/gtest_ma
 target_link_libraries(tidewire_test_main PUBLIC ${TIDEWIRE_GTEST_LIBS})
 target_include_directories(tidewire_test_main PUBLIC ${CMAKE_SOURCE_DIR})
 
-set_property(GLOBAL PROPERTY TIDEWIRE_X86_TEST_SOURCES "")
-set_property(GLOBAL PROPERTY TIDEWIRE_X86_TEST_LIBS "")
+set_property(GLOBAL PROPERTY TIDEWIRE_X86_GROUPS "")
 
-# tidewire_add_test(NAME name SOURCES files... [LIBS libs...] [NATIVE_ONLY] [WINDOWS_ONLY]
-#                   [NOT_X86] [DISPLAY] [PROPERTIES name value...])
-#   NOT_X86: keep the cases out of the emulated x86 run (timing-sensitive or slow ones).
+# tidewire_add_test(NAME name SOURCES files... [LIBS libs...] [DEFINITIONS defs...]
+#                   [DEPENDS targets...] [NATIVE_ONLY] [WINDOWS_ONLY] [NOT_X86]
+#                   [X86_GROUP group] [DISPLAY] [PROPERTIES name value...])
+#   DEFINITIONS, DEPENDS: compile definitions and build dependencies of the test program (and of
+#               the x86 group program it joins).
+#   NOT_X86: keep the cases out of the emulated x86 run.
+#   X86_GROUP: the x86 program the cases join (default: all_deterministic_tests); a group is one
+#               emulated process, so cases that need a fixture or the network get their own.
 #   DISPLAY: the cases need a display; under Wine they run inside xvfb-run.
-#   PROPERTIES: test properties for every discovered case (e.g. FIXTURES_REQUIRED, TIMEOUT);
-#               not applied to the emulated x86 run.
+#   PROPERTIES: test properties for every discovered case (e.g. FIXTURES_REQUIRED, TIMEOUT); of
+#               them only FIXTURES_REQUIRED carries over to the x86 group.
 function(tidewire_add_test)
-  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY;NOT_X86;DISPLAY" "NAME" "SOURCES;LIBS;PROPERTIES"
-                        ${ARGN})
+  cmake_parse_arguments(T "NATIVE_ONLY;WINDOWS_ONLY;NOT_X86;DISPLAY" "NAME;X86_GROUP"
+                        "SOURCES;LIBS;DEFINITIONS;DEPENDS;PROPERTIES" ${ARGN})
   if(T_NATIVE_ONLY AND WIN32)
     return()
   endif()
@@ -60,7 +65,10 @@ function(tidewire_add_test)
   target_link_libraries(${T_NAME} PRIVATE tidewire_test_main ${T_LIBS})
   target_compile_options(${T_NAME} PRIVATE ${TIDEWIRE_WARNINGS})
   target_compile_definitions(${T_NAME} PRIVATE
-    TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
+    TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data" ${T_DEFINITIONS})
+  if(T_DEPENDS)
+    add_dependencies(${T_NAME} ${T_DEPENDS})
+  endif()
   if(NOT WIN32)
     gtest_discover_tests(${T_NAME} PROPERTIES LABELS native ${T_PROPERTIES} DISCOVERY_TIMEOUT 60)
   elseif(TIDEWIRE_WINE_FLAVOUR STREQUAL "wine")
@@ -71,8 +79,20 @@ function(tidewire_add_test)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
                          PROPERTIES LABELS wine ${T_PROPERTIES})
   elseif(NOT T_NOT_X86)
-    set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_SOURCES ${T_SOURCES})
-    set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_TEST_LIBS ${T_LIBS})
+    if(NOT T_X86_GROUP)
+      set(T_X86_GROUP all_deterministic_tests)
+    endif()
+    set(fixtures "")
+    list(FIND T_PROPERTIES FIXTURES_REQUIRED at)
+    if(at GREATER -1)
+      math(EXPR at "${at} + 1")
+      list(GET T_PROPERTIES ${at} fixtures)
+    endif()
+    set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_GROUPS ${T_X86_GROUP})
+    foreach(part SOURCES LIBS DEFINITIONS DEPENDS)
+      set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_${T_X86_GROUP}_${part} ${T_${part}})
+    endforeach()
+    set_property(GLOBAL APPEND PROPERTY TIDEWIRE_X86_${T_X86_GROUP}_FIXTURES ${fixtures})
   endif()
 endfunction()
 
@@ -81,16 +101,32 @@ function(tidewire_finish_tests)
   if(NOT WIN32 OR NOT TIDEWIRE_WINE_FLAVOUR STREQUAL "wine32")
     return()
   endif()
-  get_property(sources GLOBAL PROPERTY TIDEWIRE_X86_TEST_SOURCES)
-  get_property(libs GLOBAL PROPERTY TIDEWIRE_X86_TEST_LIBS)
-  list(REMOVE_DUPLICATES libs)
-  add_executable(tidewire_tests_x86 ${sources})
-  target_link_libraries(tidewire_tests_x86 PRIVATE tidewire_test_main ${libs})
-  target_compile_options(tidewire_tests_x86 PRIVATE ${TIDEWIRE_WARNINGS})
-  target_compile_definitions(tidewire_tests_x86 PRIVATE
-    TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data")
-  add_test(NAME x86.all_deterministic_tests COMMAND tidewire_tests_x86)
-  set_tests_properties(x86.all_deterministic_tests PROPERTIES LABELS wine32 TIMEOUT 1800)
+  get_property(groups GLOBAL PROPERTY TIDEWIRE_X86_GROUPS)
+  list(REMOVE_DUPLICATES groups)
+  foreach(group IN LISTS groups)
+    foreach(part SOURCES LIBS DEFINITIONS DEPENDS FIXTURES)
+      get_property(${part} GLOBAL PROPERTY TIDEWIRE_X86_${group}_${part})
+      list(REMOVE_DUPLICATES ${part})
+    endforeach()
+    if(group STREQUAL "all_deterministic_tests")
+      set(program tidewire_tests_x86)
+    else()
+      set(program tidewire_tests_x86_${group})
+    endif()
+    add_executable(${program} ${SOURCES})
+    target_link_libraries(${program} PRIVATE tidewire_test_main ${LIBS})
+    target_compile_options(${program} PRIVATE ${TIDEWIRE_WARNINGS})
+    target_compile_definitions(${program} PRIVATE
+      TIDEWIRE_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data" ${DEFINITIONS})
+    if(DEPENDS)
+      add_dependencies(${program} ${DEPENDS})
+    endif()
+    add_test(NAME x86.${group} COMMAND ${program})
+    set_tests_properties(x86.${group} PROPERTIES LABELS wine32 TIMEOUT 900)
+    if(FIXTURES)
+      set_tests_properties(x86.${group} PROPERTIES FIXTURES_REQUIRED "${FIXTURES}")
+    endif()
+  endforeach()
   add_test(NAME x86.binaries_are_32bit_pe
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-pe32 ${CMAKE_BINARY_DIR})
   set_tests_properties(x86.binaries_are_32bit_pe PROPERTIES LABELS build32)
