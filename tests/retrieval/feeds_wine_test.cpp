@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -20,6 +19,7 @@
 #include "retrieval/feeds_win.h"
 #include "retrieval/wininet_client_win.h"
 #include "settings/language_defaults.h"
+#include "tests/support/feed_server_port.h"
 
 namespace tidewire {
 namespace {
@@ -33,13 +33,7 @@ std::u16string Widen(const std::string& ascii) {
   return std::u16string(ascii.begin(), ascii.end());
 }
 
-// The server writes its port into its state folder, a Linux path that Wine shows on drive Z:.
-int ServerPort() {
-  std::ifstream file(std::string("Z:") + TIDEWIRE_FEED_SERVER_DIR + "/port");
-  int port = 0;
-  file >> port;
-  return port;
-}
+using testing_support::FeedServerPort;
 
 struct SharedDiagnostics {
   std::mutex mutex;
@@ -75,7 +69,7 @@ LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 class FeedsWineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const int port = ServerPort();
+    const int port = FeedServerPort();
     ASSERT_GT(port, 0) << "the feed server fixture is not running";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     // Each test process has its own part of the server's log.

@@ -4,22 +4,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/feed_server_port.h"
+
 namespace tidewire {
 namespace {
 
-// The server writes its port into its state folder, a Linux path that Wine shows on drive Z:.
-int ServerPort() {
-  std::ifstream file(std::string("Z:") + TIDEWIRE_FEED_SERVER_DIR + "/port");
-  int port = 0;
-  file >> port;
-  return port;
-}
+using testing_support::FeedServerPort;
 
 struct Outcome {
   DWORD exitCode = 0;
@@ -87,7 +82,7 @@ std::string WithoutFetchTimes(const std::string& jsonLines) {
 class PreviewFetchWineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const int port = ServerPort();
+    const int port = FeedServerPort();
     ASSERT_GT(port, 0) << "the feed server fixture is not running";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     base_ = "http://127.0.0.1:" + std::to_string(port) + "/t/" + info->name() + "-" +
