@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "control/tidewire_gadget_win.h"
+#include "control/ticker_engine_win.h"
 #include "retrieval/feed_fetch.h"
 #include "retrieval/wininet_client_win.h"
 
@@ -79,8 +79,8 @@ double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-std::unique_ptr<tidewire::CTidewireGadget> MakeEngine(long& redraws) {
-  return std::make_unique<tidewire::CTidewireGadget>(tidewire::CreateFeedsHeadlineSource,
+std::unique_ptr<tidewire::TickerEngine> MakeEngine(long& redraws) {
+  return std::make_unique<tidewire::TickerEngine>(tidewire::CreateFeedsHeadlineSource,
                                                      [&redraws] { ++redraws; });
 }
 
@@ -96,7 +96,7 @@ int MeasureIdle(double seconds) {
   const CpuTimes before = ProcessCpu();
   const auto start = Clock::now();
   const PumpCounts counts =
-      PumpFor(engine->MessageWindow(),
+      PumpFor(engine->MessageWindowHandle(),
               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   const CpuTimes after = ProcessCpu();
@@ -142,7 +142,7 @@ int MeasureEndless(const std::string& url) {
   engine->ApplySettings();
 
   const CpuTimes before = ProcessCpu();
-  PumpFor(engine->MessageWindow(), std::chrono::seconds(3));
+  PumpFor(engine->MessageWindowHandle(), std::chrono::seconds(3));
   const CpuTimes after = ProcessCpu();
   std::printf("reading %s for 3 s: process CPU %.3f s\n", url.c_str(),
               (after.user - before.user) + (after.kernel - before.kernel));

@@ -1,52 +1,22 @@
 #include "processing/msxml_document_win.h"
 
-#include <oleauto.h>
 #include <windows.h>
 
 #include <string>
 #include <utility>
 
 #include "processing/xml_input.h"
+#include "win/com.h"
 
 namespace tidewire {
 namespace {
 
-using Microsoft::WRL::ComPtr;
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 // DOMDocument and IXMLDOMDocument (msxml2.h maps its CLSID_DOMDocument to another class).
 constexpr CLSID kDomDocumentClass = {
     0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kXmlDomDocumentInterface = {
     0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-// A BSTR owned for the length of one call.
-class Bstr {
- public:
-  explicit Bstr(std::u16string_view text)
-      : value_(::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                                   static_cast<UINT>(text.size()))) {}
-  ~Bstr() { ::SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return value_; }
-
- private:
-  BSTR value_;
-};
-
-class Variant {
- public:
-  Variant() { ::VariantInit(&value_); }
-  ~Variant() { ::VariantClear(&value_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT* get() { return &value_; }
-
- private:
-  VARIANT value_;
-};
 
 std::u16string Query(std::u16string_view prefix, std::u16string_view name) {
   std::u16string query(prefix);
@@ -64,9 +34,9 @@ bool TextWithinLimits(IXMLDOMNode* element, std::size_t& nodes, std::size_t& len
     DOMNodeType type = NODE_INVALID;
     child->get_nodeType(&type);
     if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
-      Variant value;
-      if (SUCCEEDED(child->get_nodeValue(value.get())) && value.get()->vt == VT_BSTR) {
-        length += ::SysStringLen(value.get()->bstrVal);
+      UniqueVariant value;
+      if (SUCCEEDED(child->get_nodeValue(value.Get())) && value.Get()->vt == VT_BSTR) {
+        length += ::SysStringLen(value.Get()->bstrVal);
         if (length > XmlTextMaxLength) return false;
       }
     } else if (type == NODE_ELEMENT) {
@@ -84,9 +54,9 @@ class MsxmlNode final : public XmlNode {
   explicit MsxmlNode(ComPtr<IXMLDOMNode> node) : node_(std::move(node)) {}
 
   std::unique_ptr<XmlNode> FirstChild(std::u16string_view name) const override {
-    const Bstr query(name);
+    const UniqueBstr query(name);
     ComPtr<IXMLDOMNode> child;
-    if (node_->selectSingleNode(query.get(), &child) != S_OK || !child) return nullptr;
+    if (node_->selectSingleNode(query.Get(), &child) != S_OK || !child) return nullptr;
     return std::make_unique<MsxmlNode>(std::move(child));
   }
 
@@ -94,13 +64,13 @@ class MsxmlNode final : public XmlNode {
     std::size_t nodes = 0;
     std::size_t length = 0;
     if (!TextWithinLimits(node_.Get(), nodes, length)) return {};
-    Variant value;
-    if (FAILED(node_->get_nodeTypedValue(value.get()))) return {};
-    if (value.get()->vt != VT_BSTR &&
-        FAILED(::VariantChangeType(value.get(), value.get(), 0, VT_BSTR))) {
+    UniqueVariant value;
+    if (FAILED(node_->get_nodeTypedValue(value.Get()))) return {};
+    if (value.Get()->vt != VT_BSTR &&
+        FAILED(::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR))) {
       return {};
     }
-    const BSTR text = value.get()->bstrVal;
+    const BSTR text = value.Get()->bstrVal;
     if (text == nullptr) return {};
     return std::u16string(reinterpret_cast<const char16_t*>(text), ::SysStringLen(text));
   }
@@ -150,24 +120,24 @@ MsxmlDocument::MsxmlDocument(ComPtr<IXMLDOMDocument> document) : document_(std::
 void MsxmlDocument::Load(std::u16string_view text) {
   // A document whose entities would expand too far is replaced by nothing: the load then fails
   // and leaves the document empty, as for any unreadable text.
-  const Bstr source(EntityExpansionWithinLimit(text)
+  const UniqueBstr source(EntityExpansionWithinLimit(text)
                         ? WithParsedEncoding(SkipLoadSkippedSpace(text))
                         : std::u16string());
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  document_->loadXML(source.get(), &loaded);
+  document_->loadXML(source.Get(), &loaded);
 }
 
 std::unique_ptr<XmlNode> MsxmlDocument::SelectFirst(std::u16string_view name) const {
-  const Bstr query(Query(u"//", name));
+  const UniqueBstr query(Query(u"//", name));
   ComPtr<IXMLDOMNode> node;
-  if (document_->selectSingleNode(query.get(), &node) != S_OK || !node) return nullptr;
+  if (document_->selectSingleNode(query.Get(), &node) != S_OK || !node) return nullptr;
   return std::make_unique<MsxmlNode>(std::move(node));
 }
 
 std::unique_ptr<XmlNodeList> MsxmlDocument::SelectAll(std::u16string_view name) const {
-  const Bstr query(Query(u"//", name));
+  const UniqueBstr query(Query(u"//", name));
   ComPtr<IXMLDOMNodeList> list;
-  if (FAILED(document_->selectNodes(query.get(), &list)) || !list) return nullptr;
+  if (FAILED(document_->selectNodes(query.Get(), &list)) || !list) return nullptr;
   return std::make_unique<MsxmlNodeList>(std::move(list));
 }
 

@@ -1,7 +1,6 @@
 #include "retrieval/feeds.h"
 
 #include <algorithm>
-#include <exception>
 #include <utility>
 
 #include "settings/feed_list.h"
@@ -89,7 +88,7 @@ void Feeds::WorkerThreadProc() {
   std::unique_ptr<FeedDocumentReader> reader;
   try {
     if (platform_.makeReader) reader = platform_.makeReader();
-  } catch (const std::exception&) {
+  } catch (...) {
     // Without a parser every document yields nothing; the passes still run and publish.
   }
   while (!stopRequested_.load()) {
@@ -98,9 +97,10 @@ void Feeds::WorkerThreadProc() {
       if (stopRequested_.load()) break;
       try {
         FetchFeed(i, reader.get(), passList);
-      } catch (const std::exception&) {
-        // Out of memory while reading or parsing one feed: that feed is skipped for this pass
-        // (an exception must not end the worker thread and with it the host).
+      } catch (...) {
+        // Out of memory, or any other failure, while reading or parsing one feed: that feed is
+        // skipped for this pass (an exception must not end the worker thread and with it the
+        // host).
       }
     }
     PublishHeadlines(std::move(passList));

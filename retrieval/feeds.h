@@ -52,7 +52,6 @@ class Feeds {
 
   // The reload period; a change takes effect at the worker's next sleep.
   void SetRefreshMs(std::uint32_t refreshMs) { refreshMs_.store(refreshMs); }
-  std::uint32_t RefreshMs() const { return refreshMs_.load(); }
 
  private:
   void StopWorker();

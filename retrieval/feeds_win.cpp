@@ -1,6 +1,5 @@
 #include "retrieval/feeds_win.h"
 
-#include <objbase.h>
 
 #include <string>
 #include <utility>
@@ -8,6 +7,7 @@
 #include "processing/document_path.h"
 #include "processing/platform.h"
 #include "retrieval/wininet_client_win.h"
+#include "win/com.h"
 
 namespace tidewire {
 namespace {
@@ -34,20 +34,6 @@ class DebugOutputDiagnostics : public DiagnosticSink {
   }
 };
 
-// COM for the lifetime of the object, on the thread that made it.
-class ComApartment {
- public:
-  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-
- private:
-  HRESULT result_;
-};
-
 // The document steps with MSXML. Made on the worker thread as it starts, so the parser lives in
 // that thread's apartment and goes before the apartment does (member order).
 class MsxmlFeedDocumentReader : public FeedDocumentReader {
@@ -59,7 +45,7 @@ class MsxmlFeedDocumentReader : public FeedDocumentReader {
   }
 
  private:
-  ComApartment apartment_;
+  ComInitialization apartment_{COINIT_MULTITHREADED};
   DocumentPath path_;
 };
 

@@ -8,16 +8,9 @@
 #include <memory>
 
 #include "retrieval/http_client.h"
-#include "retrieval/unique_handle_win.h"
+#include "win/handles.h"
 
 namespace tidewire {
-
-struct InternetHandleTraits {
-  using Handle = HINTERNET;
-  static constexpr Handle Empty() { return nullptr; }
-  static void Close(Handle handle) { ::InternetCloseHandle(handle); }
-};
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
 
 class WinInetClient : public HttpClient {
  public:

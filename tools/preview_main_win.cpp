@@ -5,9 +5,9 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <objbase.h>
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <iostream>
@@ -21,6 +21,8 @@
 #include "retrieval/feed_fetch.h"
 #include "retrieval/wininet_client_win.h"
 #include "tools/preview_tool.h"
+#include "win/com.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -50,31 +52,17 @@ std::string SystemMessage(DWORD code) {
   return text.empty() ? "error " + std::to_string(code) : tidewire::ToUtf8(text);
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 bool ReadSourceFile(const std::string& name, std::string& content, std::string& error) {
-  const FileHandle file(::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+  const tidewire::UniqueFile file(::CreateFileW(WideFromUtf8(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
+  if (!file) {
     error = SystemMessage(::GetLastError());
     return false;
   }
   char buffer[65536];
   DWORD count = 0;
   for (;;) {
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr)) {
+    if (!::ReadFile(file.Get(), buffer, sizeof buffer, &count, nullptr)) {
       error = SystemMessage(::GetLastError());
       return false;
     }
@@ -107,25 +95,12 @@ std::vector<std::string> Utf8Arguments() {
   return arguments;
 }
 
-class ComApartment {
- public:
-  ComApartment() : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (initialized_) ::CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool initialized_;
-};
-
 }  // namespace
 
 int main() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  const ComApartment apartment;
+  const tidewire::ComInitialization apartment;
   tidewire::PreviewEnvironment environment;
   environment.programName = "TidewirePreview";
   environment.readSource = ReadSourceFile;

@@ -4,9 +4,10 @@
 #include <fstream>
 
 #ifdef _WIN32
-#include <objbase.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include "win/com.h"
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -20,19 +21,21 @@
 namespace tidewire::testing_support {
 
 #ifdef _WIN32
-PlatformScope::PlatformScope()
-    : comInitialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-  WSADATA data;
-  ::WSAStartup(MAKEWORD(2, 2), &data);
-}
-PlatformScope::~PlatformScope() {
-  ::WSACleanup();
-  if (comInitialized_) ::CoUninitialize();
-}
+struct PlatformScope::Resources {
+  Resources() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+  }
+  ~Resources() { ::WSACleanup(); }
+  ComInitialization com;
+};
+PlatformScope::PlatformScope() : resources_(std::make_unique<Resources>()) {}
+PlatformScope::~PlatformScope() = default;
 using NativeSocket = SOCKET;
 constexpr NativeSocket kNoSocket = INVALID_SOCKET;
 void CloseSocket(NativeSocket s) { ::closesocket(s); }
 #else
+struct PlatformScope::Resources {};
 PlatformScope::PlatformScope() = default;
 PlatformScope::~PlatformScope() = default;
 using NativeSocket = int;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace tidewire::testing_support {
@@ -17,7 +18,8 @@ class PlatformScope {
   PlatformScope& operator=(const PlatformScope&) = delete;
 
  private:
-  bool comInitialized_ = false;
+  struct Resources;
+  std::unique_ptr<Resources> resources_;
 };
 
 // A TCP listener on 127.0.0.1 with a port of the system's choosing.

@@ -1,14 +1,15 @@
-#include "control/tidewire_gadget_win.h"
+#include "control/ticker_engine_win.h"
 
 #include <algorithm>
 #include <iterator>
 #include <utility>
 
-#include "control/band_sizing.h"
 #include "control/feeds_headline_source.h"
 #include "retrieval/feeds.h"
 #include "retrieval/feeds_win.h"
 #include "settings/language_defaults.h"
+#include "win/com_boundary.h"
+#include "win/module.h"
 
 namespace tidewire {
 namespace {
@@ -31,18 +32,16 @@ std::unique_ptr<HeadlineSource> CreateFeedsHeadlineSource(HWND notifyWindow) {
   return std::make_unique<FeedsHeadlineSource>(CreateFeeds(notifyWindow));
 }
 
-CTidewireGadget::CTidewireGadget(HeadlineSourceFactory makeSource,
-                                 std::function<void()> requestRedraw)
+TickerEngine::TickerEngine(HeadlineSourceFactory makeSource, std::function<void()> requestRedraw)
     : requestRedraw_(std::move(requestRedraw)) {
   // The cycle's state starts as an empty line that is wanted replaced, not between lines, not
   // moved, not done, not paused; the settings record starts with its defaults.
-  RefreshServerRegistration();
   handCursor_ = ::LoadCursorW(nullptr, IDC_HAND);
   stripFont_.Reset(CreateStripFont());
   stripBackground_.Reset(::LoadBitmapW(CodeModule(), MAKEINTRESOURCEW(StripBackgroundResource)));
   settings_.speech_feed_URLs = ProcessLanguageDefaults().DefaultFeedList();
   settings_.speech_feed_URLs_active = std::u16string(DefaultActiveFlags);
-  msgWindow_.Create();
+  msgWindow_.Create(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   feeds_ = makeSource(msgWindow_.Handle());
   if (feeds_) {
     feeds_->SetRefreshMs(static_cast<std::uint32_t>(std::max(settings_.feed_refresh_rate, 0)));
@@ -53,7 +52,7 @@ CTidewireGadget::CTidewireGadget(HeadlineSourceFactory makeSource,
   AdvanceHeadline();
 }
 
-CTidewireGadget::~CTidewireGadget() {
+TickerEngine::~TickerEngine() {
   // The worker goes first: after this nothing but the delay threads can post to the window.
   feeds_.reset();
   // The delay threads are woken and joined while the window still exists, so none of them can
@@ -65,50 +64,51 @@ CTidewireGadget::~CTidewireGadget() {
   stripBackground_.Reset();
 }
 
-// The COM server fills this in with its registration entry point; a library without the server
-// has no registration to write.
-void CTidewireGadget::RefreshServerRegistration() {}
-
-LRESULT CTidewireGadget::OnSizing(RECT& rect) {
-  SizingRect sizing{rect.left, rect.top, rect.right, rect.bottom};
-  LimitToBandHeight(sizing);
-  rect.bottom = sizing.bottom;
-  return 0;
-}
-
-HRESULT CTidewireGadget::ApplySettings() {
-  RestartScrollTimer();
-  if (feeds_) {
-    feeds_->SetFeedList(settings_.speech_feed_URLs);
-    feeds_->SetActiveFlags(settings_.speech_feed_URLs_active);
+LRESULT TickerEngine::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case NextHeadlineMessage: AdvanceHeadline(); return 0;
+    case SettingsLoadedMessage: ApplySettings(); return 0;
+    case WM_TIMER: OnScrollTimer(); return 0;
+    default: return ::DefWindowProcW(window, message, wParam, lParam);
   }
-  return S_OK;
 }
 
-void CTidewireGadget::AdvanceHeadline() { state_.AdvanceHeadline(feeds_.get()); }
+void TickerEngine::ApplySettings() {
+  RestartScrollTimer();
+  SetFeedList(settings_.speech_feed_URLs);
+  SetActiveFlags(settings_.speech_feed_URLs_active);
+}
 
-HRESULT CTidewireGadget::IncrementFeed() {
+void TickerEngine::SetFeedList(std::u16string_view text) {
+  if (feeds_) feeds_->SetFeedList(text);
+}
+
+void TickerEngine::SetActiveFlags(std::u16string_view text) {
+  if (feeds_) feeds_->SetActiveFlags(text);
+}
+
+void TickerEngine::SetRefreshMs(std::uint32_t refreshMs) {
+  if (feeds_) feeds_->SetRefreshMs(refreshMs);
+}
+
+void TickerEngine::AdvanceHeadline() { state_.AdvanceHeadline(feeds_.get()); }
+
+void TickerEngine::IncrementFeed() {
   if (state_.IncrementFeed(settings_.speech_speed) == TickerState::TickOutcome::LineRetired) {
     StartDelay();
   }
-  return S_OK;
 }
 
-void CTidewireGadget::OnScrollTimer() {
+void TickerEngine::OnScrollTimer() {
   IncrementFeed();
   if (state_.WantsRedraw()) RequestRedraw();
 }
 
-HRESULT CTidewireGadget::Pause() {
-  state_.Pause();
-  return S_OK;
-}
-
-void CTidewireGadget::NotifySettingsLoaded() {
+void TickerEngine::NotifySettingsLoaded() {
   ::PostMessageW(msgWindow_.Handle(), SettingsLoadedMessage, 0, 0);
 }
 
-void CTidewireGadget::RestartScrollTimer() {
+void TickerEngine::RestartScrollTimer() {
   const HWND window = msgWindow_.Handle();
   // Without its window the control has no timer (a null window would make a thread timer).
   if (window == nullptr) return;
@@ -116,15 +116,15 @@ void CTidewireGadget::RestartScrollTimer() {
   ::SetTimer(window, ScrollTimerId, ScrollTimerPeriodMs(settings_.speech_speed), nullptr);
 }
 
-void CTidewireGadget::FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth) {
+void TickerEngine::FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth) {
   state_.CheckLineDone(compositionWidth, textWidth);
 }
 
-void CTidewireGadget::RequestRedraw() {
+void TickerEngine::RequestRedraw() {
   if (requestRedraw_) requestRedraw_();
 }
 
-void CTidewireGadget::StartDelay() {
+void TickerEngine::StartDelay() {
   CloseFinishedDelayThreads();
   // Room for the handle is made first: a started thread must always be joined.
   delayThreads_.reserve(delayThreads_.size() + 1);
@@ -140,13 +140,13 @@ void CTidewireGadget::StartDelay() {
   delayThreads_.emplace_back(thread);
 }
 
-void CTidewireGadget::CloseFinishedDelayThreads() {
+void TickerEngine::CloseFinishedDelayThreads() {
   std::erase_if(delayThreads_, [](const UniqueKernelHandle& thread) {
     return ::WaitForSingleObject(thread.Get(), 0) == WAIT_OBJECT_0;
   });
 }
 
-void CTidewireGadget::StopDelayThreads() {
+void TickerEngine::StopDelayThreads() {
   stopping_.store(true);
   if (delayEvent_) ::SetEvent(delayEvent_.Get());
   for (const UniqueKernelHandle& thread : delayThreads_) {
@@ -155,15 +155,18 @@ void CTidewireGadget::StopDelayThreads() {
   delayThreads_.clear();
 }
 
-DWORD WINAPI CTidewireGadget::DelayThreadProc(LPVOID parameter) {
+DWORD WINAPI TickerEngine::DelayThreadProc(LPVOID parameter) {
   const std::unique_ptr<DelayRequest> request(static_cast<DelayRequest*>(parameter));
-  CTidewireGadget& control = *request->control;
+  const TickerEngine& engine = *request->engine;
   // The event is signalled only at destruction, and then stays signalled. Without the event
   // (its creation failed) the wait fails at once and the next line follows without delay.
-  ::WaitForSingleObject(control.delayEvent_.Get(), request->delayMs);
-  if (!control.stopping_.load()) {
-    ::PostMessageW(control.msgWindow_.Handle(), NextHeadlineMessage, 0, 0);
-  }
+  ComBoundary([&] {
+    ::WaitForSingleObject(engine.delayEvent_.Get(), request->delayMs);
+    if (!engine.stopping_.load()) {
+      ::PostMessageW(engine.msgWindow_.Handle(), NextHeadlineMessage, 0, 0);
+    }
+    return S_OK;
+  });
   return 0;
 }
 

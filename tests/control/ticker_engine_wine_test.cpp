@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "control/tidewire_gadget_win.h"
+#include "control/ticker_engine_win.h"
 #include "retrieval/feeds.h"
 #include "settings/language_defaults.h"
 #include "tests/control/fake_headline_source.h"
@@ -65,7 +65,7 @@ std::vector<Headline> Lines(std::initializer_list<std::u16string_view> texts) {
 class Ticker {
  public:
   explicit Ticker(std::vector<Headline> lines) : lines_(std::move(lines)) {
-    gadget = std::make_unique<CTidewireGadget>(
+    gadget = std::make_unique<TickerEngine>(
         [this](HWND notifyWindow) {
           auto made = std::make_unique<FakeHeadlineSource>();
           source = made.get();
@@ -97,7 +97,7 @@ class Ticker {
   int redraws = 0;
   int redrawsBetweenLines = 0;
   FakeHeadlineSource* source = nullptr;
-  std::unique_ptr<CTidewireGadget> gadget;
+  std::unique_ptr<TickerEngine> gadget;
 
  private:
   void DrawFrame() {
@@ -136,7 +136,7 @@ class GadgetWineTest : public ::testing::Test {
 
 TEST_F(GadgetWineTest, NewControlShowsTheConnectingTextAndStartsNothing) {
   Ticker ticker(Lines({u"1"}));
-  const HWND window = ticker.gadget->MessageWindow();
+  const HWND window = ticker.gadget->MessageWindowHandle();
   ASSERT_TRUE(::IsWindow(window));
   EXPECT_EQ(ticker.CurrentText(), ProcessLanguageDefaults().ConnectingMessage());
   EXPECT_TRUE(ticker.State().NeedNextHeadline());
@@ -172,7 +172,7 @@ TEST_F(GadgetWineTest, AppliedSettingsStartTheTimerAndTheDownloadsButKeepTheLine
   EXPECT_EQ(ticker.source->feedLists.size(), 2u);
   EXPECT_EQ(ticker.CurrentText(), u"1");
   EXPECT_EQ(ticker.State().ScrollOffset(), offset);
-  EXPECT_TRUE(::KillTimer(ticker.gadget->MessageWindow(), ScrollTimerId));
+  EXPECT_TRUE(::KillTimer(ticker.gadget->MessageWindowHandle(), ScrollTimerId));
 }
 
 TEST_F(GadgetWineTest, LinesFollowEachOtherCyclicallyWithoutDelay) {
@@ -191,7 +191,7 @@ TEST_F(GadgetWineTest, AnnouncementCutsTheDelayShort) {
   ASSERT_TRUE(PumpUntil([&] { return ticker.CurrentText() == u"1"; }));
   ASSERT_TRUE(PumpUntil([&] { return ticker.State().BetweenLines(); }));
   EXPECT_EQ(ticker.CurrentText(), u"1");
-  const HWND window = ticker.gadget->MessageWindow();
+  const HWND window = ticker.gadget->MessageWindowHandle();
   const int arrivals = nextHeadlineArrivals[window];
 
   // A pass is announced while the band waits: the next line is taken at once. The band is
@@ -216,7 +216,7 @@ TEST_F(GadgetWineTest, PausedTicksChangeNothingAndRequestNoRedraw) {
   Ticker ticker(Lines({longLine}));
   ticker.Start(10, 0);
   ASSERT_TRUE(PumpUntil([&] { return ticker.CurrentText() == longLine; }));
-  const HWND window = ticker.gadget->MessageWindow();
+  const HWND window = ticker.gadget->MessageWindowHandle();
   ASSERT_TRUE(::KillTimer(window, ScrollTimerId));
   DispatchPending();
 
@@ -243,7 +243,7 @@ TEST_F(GadgetWineTest, PausedTicksChangeNothingAndRequestNoRedraw) {
 TEST_F(GadgetWineTest, TwoControlsInOneProcessRunIndependently) {
   Ticker first(Lines({u"a1", u"a2"}));
   Ticker second(Lines({u"b1", u"b2", u"b3"}));
-  ASSERT_NE(first.gadget->MessageWindow(), second.gadget->MessageWindow());
+  ASSERT_NE(first.gadget->MessageWindowHandle(), second.gadget->MessageWindowHandle());
   first.Start(10, 0);
   second.Start(7, 0);
   ASSERT_TRUE(PumpUntil([&] { return first.shown.size() >= 4 && second.shown.size() >= 4; }));
@@ -271,7 +271,7 @@ TEST_F(GadgetWineTest, DestroyingDuringLongDelaysReturnsAtOnceAndPostsNothing) {
       DispatchPending();
     }
   }
-  const HWND window = ticker.gadget->MessageWindow();
+  const HWND window = ticker.gadget->MessageWindowHandle();
   const int arrivals = nextHeadlineArrivals[window];
 
   const auto before = std::chrono::steady_clock::now();
@@ -293,8 +293,8 @@ TEST_F(GadgetWineTest, DestroyingDuringLongDelaysReturnsAtOnceAndPostsNothing) {
 }
 
 TEST_F(GadgetWineTest, RealDownloadManagerWithAnUnreachableFeedKeepsTheConnectingText) {
-  CTidewireGadget gadget;
-  const HWND window = gadget.MessageWindow();
+  TickerEngine gadget;
+  const HWND window = gadget.MessageWindowHandle();
   // Nothing listens on the discard port of the loopback address: the first pass fails at once,
   // publishes an empty list and announces it; the next pass is half an hour away.
   gadget.Settings().speech_feed_URLs = u"http://127.0.0.1:9/feed.xml";
@@ -302,17 +302,6 @@ TEST_F(GadgetWineTest, RealDownloadManagerWithAnUnreachableFeedKeepsTheConnectin
   ASSERT_TRUE(PumpUntil([&] { return nextHeadlineArrivals[window] >= 1; }, 60s));
   EXPECT_EQ(gadget.State().CurrentHeadline().text, ProcessLanguageDefaults().ConnectingMessage());
   EXPECT_TRUE(gadget.State().NeedNextHeadline());
-}
-
-TEST_F(GadgetWineTest, SizingKeepsTheWindowWithinTheBand) {
-  Ticker ticker(Lines({u"1"}));
-  RECT tall{5, 100, 405, 140};
-  EXPECT_EQ(ticker.gadget->OnSizing(tall), 0);
-  EXPECT_EQ(tall.bottom, 116);
-  EXPECT_EQ(tall.right, 405);
-  RECT low{5, 100, 405, 110};
-  ticker.gadget->OnSizing(low);
-  EXPECT_EQ(low.bottom, 110);
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ class UniqueHandle {
   // Gives ownership away: the caller closes the handle.
   [[nodiscard]] Handle Take() { return std::exchange(handle_, Traits::Empty()); }
 
+  // For an out-parameter: releases what the wrapper held and hands out its slot.
+  [[nodiscard]] Handle* Put() {
+    Reset();
+    return &handle_;
+  }
+
   void Reset(Handle handle = Traits::Empty()) {
     const Handle old = std::exchange(handle_, handle);
     if (old != Traits::Empty()) Traits::Close(old);

@@ -1,7 +1,7 @@
 #pragma once
 // The engine of the ticker control: its settings, its feed cycle and scroll tick, its hidden
-// window with the scroll timer, the delay threads between lines, and its drawing resources.
-// The container-facing side (automation, activation, drawing, persistence) builds on it.
+// message-only window with the scroll timer, the delay threads between lines, and its drawing
+// resources. The COM class CTidewireGadget owns one and gives it to containers.
 
 #include <windows.h>
 
@@ -11,13 +11,19 @@
 #include <memory>
 #include <vector>
 
-#include "control/gadget_handles_win.h"
 #include "control/headline_source.h"
-#include "control/msg_only_window_win.h"
 #include "control/ticker_state.h"
 #include "settings/settings_record.h"
+#include "win/handles.h"
+#include "win/message_window.h"
 
 namespace tidewire {
+
+// Posted to the message-only window (both parameters 0) when loaded settings are to be put into
+// effect.
+inline constexpr UINT SettingsLoadedMessage = WM_APP + 1;
+// The scroll timer's identifier on the message-only window.
+inline constexpr UINT_PTR ScrollTimerId = 0;
 
 // Makes the control's headline source; `notifyWindow` receives its NextHeadlineMessage posts.
 using HeadlineSourceFactory = std::function<std::unique_ptr<HeadlineSource>(HWND notifyWindow)>;
@@ -25,38 +31,40 @@ using HeadlineSourceFactory = std::function<std::unique_ptr<HeadlineSource>(HWND
 // The download manager with the system's HTTP client, as the control normally uses it.
 std::unique_ptr<HeadlineSource> CreateFeedsHeadlineSource(HWND notifyWindow);
 
-class CTidewireGadget {
+class TickerEngine {
  public:
   // `requestRedraw` asks the container to redraw the whole control after a tick that moved the
   // line; without it ticks still advance the cycle.
-  explicit CTidewireGadget(HeadlineSourceFactory makeSource = CreateFeedsHeadlineSource,
-                           std::function<void()> requestRedraw = {});
-  CTidewireGadget(const CTidewireGadget&) = delete;
-  CTidewireGadget& operator=(const CTidewireGadget&) = delete;
-
-  // Limits an interactive resize of the control's window to the band's height.
-  virtual LRESULT OnSizing(RECT& rect);
+  explicit TickerEngine(HeadlineSourceFactory makeSource = CreateFeedsHeadlineSource,
+                        std::function<void()> requestRedraw = {});
+  TickerEngine(const TickerEngine&) = delete;
+  TickerEngine& operator=(const TickerEngine&) = delete;
   // Stops the downloads, wakes and joins every delay thread and releases the window and the
   // drawing resources; returns without waiting out any delay.
-  virtual ~CTidewireGadget();
+  ~TickerEngine();
 
   // Handler of SettingsLoadedMessage: restarts the scroll timer and the downloads with the
   // settings record. The line on the band finishes first.
-  HRESULT ApplySettings();
+  void ApplySettings();
   // Handler of NextHeadlineMessage: takes the next line when one is wanted.
   void AdvanceHeadline();
   // One scroll tick; a retired line starts the delay before the next one.
-  HRESULT IncrementFeed();
+  void IncrementFeed();
   // Handler of the scroll timer: a tick, then a redraw unless paused or between lines.
   void OnScrollTimer();
   // Toggles pausing: ticks change nothing while paused, the cycle of lines goes on.
-  HRESULT Pause();
+  void Pause() { state_.Pause(); }
   bool Paused() const { return state_.Paused(); }
 
   // What persistence does once it has filled the settings record.
   void NotifySettingsLoaded();
   // Kills the scroll timer and starts it again with the period for the current speed.
   void RestartScrollTimer();
+  // Replaces the feed addresses and restarts the downloads; replaces the active flags; sets the
+  // reload period from the next pause on.
+  void SetFeedList(std::u16string_view text);
+  void SetActiveFlags(std::u16string_view text);
+  void SetRefreshMs(std::uint32_t refreshMs);
   // The lists changed: the next announcement replaces the line on the band.
   void MarkForNextHeadline() { state_.MarkForNextHeadline(); }
   // Drawing reports each composed frame, which decides when the line has left the band.
@@ -65,17 +73,18 @@ class CTidewireGadget {
   SettingsRecord& Settings() { return settings_; }
   const SettingsRecord& Settings() const { return settings_; }
   const TickerState& State() const { return state_; }
-  HWND MessageWindow() const { return msgWindow_.Handle(); }
+  HWND MessageWindowHandle() const { return msgWindow_.Handle(); }
+  HFONT StripFont() const { return stripFont_.Get(); }
+  HBITMAP StripBackground() const { return stripBackground_.Get(); }
+  HCURSOR HandCursor() const { return handCursor_; }
 
  private:
   struct DelayRequest {
-    CTidewireGadget* control;
+    TickerEngine* engine;
     DWORD delayMs;
   };
 
-  // Every construction writes the library's registration again, ignoring the result; the body
-  // comes with the COM server's registration entry point.
-  void RefreshServerRegistration();
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void StartDelay();
   void CloseFinishedDelayThreads();
   void StopDelayThreads();
@@ -92,7 +101,10 @@ class CTidewireGadget {
   // Every delay thread that may still run; the last one is the most recently started.
   std::vector<UniqueKernelHandle> delayThreads_;
   std::atomic<bool> stopping_{false};
-  MsgOnlyWindow msgWindow_{*this};
+  // The hidden message-only window with the control's message map.
+  MessageWindow msgWindow_{[this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return HandleMessage(window, message, wParam, lParam);
+  }};
   std::unique_ptr<HeadlineSource> feeds_;
 };
 

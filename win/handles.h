@@ -1,0 +1,83 @@
+#pragma once
+// One alias per kind of system handle, all on the one owner template.
+
+#include <windows.h>
+#include <wininet.h>
+
+#include "win/unique_handle.h"
+
+namespace tidewire {
+
+// Events, threads and other kernel objects whose empty value is null.
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
+// Files, whose empty value is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle handle) { ::CloseHandle(handle); }
+};
+using UniqueFile = UniqueHandle<FileHandleTraits>;
+
+template <typename GdiHandle>
+struct GdiObjectTraits {
+  using Handle = GdiHandle;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::DeleteObject(handle); }
+};
+template <typename GdiHandle>
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits<GdiHandle>>;
+
+// A device context made by CreateCompatibleDC or CreateDC.
+struct CreatedDcTraits {
+  using Handle = HDC;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::DeleteDC(handle); }
+};
+using UniqueCreatedDc = UniqueHandle<CreatedDcTraits>;
+
+// A window must be destroyed on the thread that created it; its owner lives on that thread.
+struct WindowHandleTraits {
+  using Handle = HWND;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) {
+    if (::IsWindow(handle)) ::DestroyWindow(handle);
+  }
+};
+using UniqueWindow = UniqueHandle<WindowHandleTraits>;
+
+struct RegKeyTraits {
+  using Handle = HKEY;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::RegCloseKey(handle); }
+};
+using UniqueRegKey = UniqueHandle<RegKeyTraits>;
+
+struct InternetHandleTraits {
+  using Handle = HINTERNET;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::InternetCloseHandle(handle); }
+};
+using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
+
+// Selects a GDI object into a device context for one scope and selects the previous one back.
+class ScopedSelectObject {
+ public:
+  ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
+  ~ScopedSelectObject() {
+    if (previous_ != nullptr && previous_ != HGDI_ERROR) ::SelectObject(dc_, previous_);
+  }
+  ScopedSelectObject(const ScopedSelectObject&) = delete;
+  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+}  // namespace tidewire
