@@ -23,6 +23,15 @@ inline std::u16string_view Utf16View(const wchar_t* text, std::size_t length) {
   return {reinterpret_cast<const char16_t*>(text), length};
 }
 
+// Takes over a reference that the caller already owns. (mingw's ComPtr::Attach adds a reference
+// of its own, unlike the platform's, so it would leak one.)
+template <typename Interface>
+ComPtr<Interface> AdoptComPtr(Interface* owned) {
+  ComPtr<Interface> pointer;
+  *pointer.GetAddressOf() = owned;
+  return pointer;
+}
+
 // A BSTR with one owner; moves, never copies.
 class UniqueBstr {
  public:

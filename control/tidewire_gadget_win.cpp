@@ -1,0 +1,346 @@
+#include "control/tidewire_gadget_win.h"
+
+#include <olectl.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <string>
+
+#include "control/band_sizing.h"
+#include "control/open_link.h"
+#include "settings/istream_byte_stream_win.h"
+#include "settings/language_defaults.h"
+#include "settings/settings_stream.h"
+#include "win/com_boundary.h"
+#include "win/handles.h"
+#include "win/module.h"
+
+namespace tidewire {
+namespace {
+
+constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR";
+constexpr wchar_t SettingsSubkey[] = L"TidewireGadget";
+constexpr wchar_t SettingsValue[] = L"Settings";
+
+const char16_t* Chars(BSTR text) { return reinterpret_cast<const char16_t*>(text); }
+
+// Writes a new automation string with `text`; nothing for a null out-pointer.
+void ReturnString(const std::u16string& text, BSTR* out) {
+  if (out == nullptr) return;
+  *out = UniqueBstr(text).Take();
+}
+
+template <typename Value>
+void ReturnValue(Value value, Value* out) {
+  if (out != nullptr) *out = value;
+}
+
+}  // namespace
+
+CTidewireGadget::CTidewireGadget(IUnknown* outer)
+    : ComObject(outer),
+      moduleFile_(ModuleFileName(CodeModule())),
+      dispatch_(moduleFile_.c_str(), IID_ITidewireGadget) {
+  // Every construction writes the library's registration again; a registration that cannot be
+  // written (no rights) changes nothing for the control.
+  static_cast<void>(::DllRegisterServer());
+  engine_ = std::make_unique<TickerEngine>();
+}
+
+CTidewireGadget::~CTidewireGadget() = default;
+
+std::span<const InterfaceEntry<CTidewireGadget>> CTidewireGadget::InterfaceMap() {
+  using G = CTidewireGadget;
+  static constexpr InterfaceEntry<G> map[] = {
+      Entry<G, ITidewireGadget>(),    Entry<G, IDispatch>(),
+      Entry<G, IObjectWithSite>(),    Entry<G, IPersistStreamInit>(),
+      Entry<G, IPersist>(),           Entry<G, ISupportErrorInfo>(),
+      Entry<G, IProvideClassInfo>(),  Entry<G, IProvideClassInfo2>(),
+  };
+  return map;
+}
+
+HRESULT CTidewireGadget::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
+  return Create(outer, iid, object);
+}
+
+// ITidewireGadget
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedURLs(BSTR* pBstr) {
+  return ComBoundary([&] {
+    ReturnString(engine_->Settings().speech_feed_URLs, pBstr);
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLs(BSTR newVal) {
+  return ComBoundary([&] {
+    engine_->Settings().speech_feed_URLs = FeedListToStore(Chars(newVal));
+    engine_->MarkForNextHeadline();
+    engine_->SetFeedList(engine_->Settings().speech_feed_URLs);
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedRefreshRate(int* pRate) {
+  ReturnValue<int>(FeedRefreshMinutes(engine_->Settings().feed_refresh_rate), pRate);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedRefreshRate(int newVal) {
+  const std::int32_t refreshMs = FeedRefreshMsFromMinutes(newVal);
+  engine_->Settings().feed_refresh_rate = refreshMs;
+  engine_->SetRefreshMs(static_cast<std::uint32_t>(refreshMs));
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::get_DelayBetweenFeeds(int* pDelay) {
+  ReturnValue<int>(DelayBetweenFeedsSeconds(engine_->Settings().delay_between_feeds), pDelay);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::put_DelayBetweenFeeds(int newVal) {
+  engine_->Settings().delay_between_feeds = DelayBetweenFeedsMsFromSeconds(newVal);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::get_SpeechSpeed(int* pSpeed) {
+  ReturnValue<int>(engine_->Settings().speech_speed, pSpeed);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::put_SpeechSpeed(int newVal) {
+  engine_->Settings().speech_speed = newVal;
+  engine_->RestartScrollTimer();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::IncrementFeed() {
+  return ComBoundary([&] {
+    engine_->IncrementFeed();
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::LoadSettings() {
+  return ComBoundary([&] {
+    UniqueRegKey key;
+    if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS) {
+      return InitNew();
+    }
+    // A missing value gives the defaults. (Some platforms open an empty stream for it, which
+    // would load as a damaged stream instead.)
+    if (::RegGetValueW(key.Get(), SettingsSubkey, SettingsValue, RRF_RT_ANY, nullptr, nullptr,
+                       nullptr) != ERROR_SUCCESS) {
+      return InitNew();
+    }
+    const ComPtr<IStream> stream = AdoptComPtr(
+        ::SHOpenRegStream2W(key.Get(), SettingsSubkey, SettingsValue, STGM_READ));
+    if (!stream) return InitNew();
+    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) {
+      ::OutputDebugStringA("Failed to init registry stream to load settings\n");
+      return InitNew();
+    }
+    Load(stream.Get());
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
+  return ComBoundary([&] {
+    ComPtr<ISpecifyPropertyPages> specify;
+    if (FAILED(InnerUnknown()->QueryInterface(IID_PPV_ARGS(&specify)))) return S_OK;
+    CAUUID pages{};
+    if (FAILED(specify->GetPages(&pages))) return S_OK;
+    if (pages.cElems > 0 && pages.pElems != nullptr) {
+      ComPtr<IPropertyPage> page;
+      if (SUCCEEDED(::CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_PPV_ARGS(&page)))) {
+        IUnknown* object = ControllingUnknown();
+        ::OleCreatePropertyFrame(OwnerWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
+                                 nullptr);
+      }
+    }
+    ::CoTaskMemFree(pages.pElems);
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::SaveSettings() {
+  return ComBoundary([&] {
+    UniqueRegKey key;
+    if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS) return S_OK;
+    const ComPtr<IStream> stream = AdoptComPtr(
+        ::SHOpenRegStream2W(key.Get(), SettingsSubkey, SettingsValue, STGM_WRITE));
+    if (!stream) return S_OK;
+    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) {
+      ::OutputDebugStringA("Failed to init registry stream to save settings\n");
+    } else if (FAILED(Save(stream.Get(), TRUE))) {
+      ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
+    }
+    // Releasing the write stream stores its bytes as the value.
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::OpenCurrentLink() {
+  return ComBoundary([&] {
+    const std::u16string link = engine_->State().CurrentHeadline().link;
+    if (IsOpenableLink(link)) {
+      ::ShellExecuteW(nullptr, L"open", WideChars(link), nullptr, nullptr, SW_SHOWNORMAL);
+    }
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::Pause() {
+  engine_->Pause();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::get_Paused(VARIANT_BOOL* pVal) {
+  ReturnValue<VARIANT_BOOL>(engine_->Paused() ? VARIANT_TRUE : VARIANT_FALSE, pVal);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedURLsActive(BSTR* pBstr) {
+  return ComBoundary([&] {
+    ReturnString(engine_->Settings().speech_feed_URLs_active, pBstr);
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLsActive(BSTR newVal) {
+  return ComBoundary([&] {
+    engine_->Settings().speech_feed_URLs_active = ActiveFlagsToStore(Chars(newVal));
+    engine_->MarkForNextHeadline();
+    engine_->SetActiveFlags(engine_->Settings().speech_feed_URLs_active);
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::SetLanguage(BSTR LangID) {
+  return ComBoundary([&] {
+    ProcessLanguageDefaults().SetLanguage(Chars(LangID));
+    return S_OK;
+  });
+}
+
+LRESULT CTidewireGadget::OnSizing(RECT& rect) {
+  SizingRect sizing{rect.left, rect.top, rect.right, rect.bottom};
+  LimitToBandHeight(sizing);
+  rect.bottom = sizing.bottom;
+  return 0;
+}
+
+// IDispatch
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetTypeInfoCount(UINT* count) {
+  return ComBoundary([&] { return dispatch_.GetTypeInfoCount(count); });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetTypeInfo(UINT index, LCID locale,
+                                                       ITypeInfo** typeInfo) {
+  return ComBoundary([&] { return dispatch_.GetTypeInfo(index, locale, typeInfo); });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetIDsOfNames(REFIID iid, LPOLESTR* names,
+                                                         UINT nameCount, LCID locale,
+                                                         DISPID* ids) {
+  return ComBoundary([&] { return dispatch_.GetIDsOfNames(iid, names, nameCount, locale, ids); });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::Invoke(DISPID member, REFIID iid, LCID locale,
+                                                  WORD flags, DISPPARAMS* parameters,
+                                                  VARIANT* result, EXCEPINFO* exception,
+                                                  UINT* argumentError) {
+  return ComBoundary([&] {
+    return dispatch_.Invoke(static_cast<ITidewireGadget*>(this), member, iid, locale, flags,
+                            parameters, result, exception, argumentError);
+  });
+}
+
+// IObjectWithSite
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::SetSite(IUnknown* site) {
+  site_ = site;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetSite(REFIID iid, void** site) {
+  if (site == nullptr) return E_POINTER;
+  *site = nullptr;
+  if (!site_) return E_FAIL;
+  return site_->QueryInterface(iid, site);
+}
+
+// IPersistStreamInit
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetClassID(CLSID* classId) {
+  if (classId == nullptr) return E_POINTER;
+  *classId = CLSID_TidewireGadget;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::IsDirty() { return requiresSave_ ? S_OK : S_FALSE; }
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::Load(LPSTREAM stream) {
+  if (stream == nullptr) return E_POINTER;
+  return ComBoundary([&] {
+    IStreamByteStream bytes(*stream);
+    if (LoadSettingsStream(bytes, engine_->Settings(),
+                           ProcessLanguageDefaults().DefaultFeedList())) {
+      requiresSave_ = false;
+    }
+    engine_->NotifySettingsLoaded();
+    return S_OK;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::Save(LPSTREAM stream, BOOL clearDirty) {
+  if (stream == nullptr) return E_POINTER;
+  return ComBoundary([&] {
+    IStreamByteStream bytes(*stream);
+    const HRESULT result = SaveSettingsStream(engine_->Settings(), bytes);
+    if (SUCCEEDED(result) && clearDirty) requiresSave_ = false;
+    return result;
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetSizeMax(ULARGE_INTEGER* size) {
+  if (size == nullptr) return E_POINTER;
+  size->QuadPart = SettingsStreamSize(engine_->Settings());
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::InitNew() {
+  return ComBoundary([&] {
+    engine_->Settings() = DefaultSettingsRecord();
+    requiresSave_ = true;
+    engine_->NotifySettingsLoaded();
+    return S_OK;
+  });
+}
+
+// ISupportErrorInfo
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::InterfaceSupportsErrorInfo(REFIID iid) {
+  return ::IsEqualIID(iid, IID_ITidewireGadget) ? S_OK : S_FALSE;
+}
+
+// IProvideClassInfo, IProvideClassInfo2
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetClassInfo(ITypeInfo** typeInfo) {
+  return ComBoundary(
+      [&] { return LoadTypeInfo(moduleFile_.c_str(), CLSID_TidewireGadget, typeInfo); });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetGUID(DWORD kind, GUID* guid) {
+  if (guid == nullptr) return E_POINTER;
+  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+  // The control raises no events: its outgoing interface is the null identifier.
+  *guid = IID_NULL;
+  return S_OK;
+}
+
+}  // namespace tidewire

@@ -1,0 +1,100 @@
+#pragma once
+// CTidewireGadget: the ticker control as a COM object. It owns the ticker engine and gives it to
+// containers and scripts: automation (ITidewireGadget, dual), the site, persistence in a
+// container's stream or in the user's registry, error-information support and class
+// information. Its primary virtual table is that of ITidewireGadget.
+
+#include <ocidl.h>
+#include <windows.h>
+
+#include <memory>
+#include <span>
+
+#include "control/ticker_engine_win.h"
+#include "ole/com_object.h"
+#include "ole/module_lock.h"
+#include "ole/type_info_dispatch.h"
+#include "tidewire_idl.h"
+#include "win/com.h"
+
+namespace tidewire {
+
+class CTidewireGadget
+    : public ComObject<CTidewireGadget, ITidewireGadget, IObjectWithSite, IPersistStreamInit,
+                       ISupportErrorInfo, IProvideClassInfo2> {
+ public:
+  explicit CTidewireGadget(IUnknown* outer);
+  static std::span<const InterfaceEntry<CTidewireGadget>> InterfaceMap();
+  // The class object's creation function.
+  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object);
+
+  // ITidewireGadget
+  HRESULT STDMETHODCALLTYPE get_FeedURLs(BSTR* pBstr) override;
+  HRESULT STDMETHODCALLTYPE put_FeedURLs(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE get_FeedRefreshRate(int* pRate) override;
+  HRESULT STDMETHODCALLTYPE put_FeedRefreshRate(int newVal) override;
+  HRESULT STDMETHODCALLTYPE get_DelayBetweenFeeds(int* pDelay) override;
+  HRESULT STDMETHODCALLTYPE put_DelayBetweenFeeds(int newVal) override;
+  HRESULT STDMETHODCALLTYPE get_SpeechSpeed(int* pSpeed) override;
+  HRESULT STDMETHODCALLTYPE put_SpeechSpeed(int newVal) override;
+  HRESULT STDMETHODCALLTYPE IncrementFeed() override;
+  HRESULT STDMETHODCALLTYPE LoadSettings() override;
+  HRESULT STDMETHODCALLTYPE ShowSettings() override;
+  HRESULT STDMETHODCALLTYPE SaveSettings() override;
+  HRESULT STDMETHODCALLTYPE OpenCurrentLink() override;
+  HRESULT STDMETHODCALLTYPE Pause() override;
+  HRESULT STDMETHODCALLTYPE get_Paused(VARIANT_BOOL* pVal) override;
+  HRESULT STDMETHODCALLTYPE get_FeedURLsActive(BSTR* pBstr) override;
+  HRESULT STDMETHODCALLTYPE put_FeedURLsActive(BSTR newVal) override;
+  HRESULT STDMETHODCALLTYPE SetLanguage(BSTR LangID) override;
+
+  // The control's own operations, after the interface's members in the virtual table.
+  // Limits an interactive resize of the control's window to the band's height.
+  virtual LRESULT OnSizing(RECT& rect);
+  virtual ~CTidewireGadget();
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT nameCount,
+                                          LCID locale, DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags,
+                                   DISPPARAMS* parameters, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* argumentError) override;
+
+  // IObjectWithSite
+  HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override;
+  HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) override;
+
+  // IPersist, IPersistStreamInit
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
+  HRESULT STDMETHODCALLTYPE IsDirty() override;
+  HRESULT STDMETHODCALLTYPE Load(LPSTREAM stream) override;
+  HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) override;
+  HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
+  HRESULT STDMETHODCALLTYPE InitNew() override;
+
+  // ISupportErrorInfo
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
+
+  // IProvideClassInfo, IProvideClassInfo2
+  HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** typeInfo) override;
+  HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
+
+  TickerEngine& Engine() { return *engine_; }
+
+ private:
+  // The window that owns what the control shows the user (the settings frame); none yet.
+  HWND OwnerWindow() const { return nullptr; }
+
+  // Fields release in reverse order: the engine first (downloads, window, delay threads,
+  // drawing resources), then the module lock, then the site.
+  ComPtr<IUnknown> site_;
+  ModuleLockHolder moduleLock_;
+  std::wstring moduleFile_;
+  TypeInfoDispatch dispatch_;
+  std::unique_ptr<TickerEngine> engine_;
+  bool requiresSave_ = false;
+};
+
+}  // namespace tidewire

@@ -1,0 +1,38 @@
+#pragma once
+// CTidewireModule: the library's module object. It keeps one class object per creatable class,
+// made on the first request under the module's lock, and answers whether the library may be
+// unloaded (no live object and no server lock).
+
+#include <objbase.h>
+
+#include <mutex>
+
+#include "ole/class_factory.h"
+#include "win/com.h"
+
+namespace tidewire {
+
+class CTidewireModule {
+ public:
+  static CTidewireModule& Instance();
+
+  // The class object of `classId`, asked for `iid`; CLASS_E_CLASSNOTAVAILABLE for a class the
+  // library does not serve.
+  HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** object);
+  // S_OK while nothing holds the module, else S_FALSE.
+  static HRESULT CanUnloadNow();
+
+ private:
+  struct ClassEntry {
+    const CLSID& classId;
+    CreateInstanceFunction create;
+    ComPtr<IClassFactory> factory;
+  };
+
+  CTidewireModule();
+
+  std::mutex lock_;
+  ClassEntry classes_[1];
+};
+
+}  // namespace tidewire
