@@ -120,6 +120,10 @@ void TickerEngine::FrameComposed(std::int32_t compositionWidth, std::int32_t tex
   state_.CheckLineDone(compositionWidth, textWidth);
 }
 
+void TickerEngine::BringConnectingTextUpToDate() {
+  state_.BringConnectingTextUpToDate(ProcessLanguageDefaults().ConnectingMessage());
+}
+
 void TickerEngine::RequestRedraw() {
   if (requestRedraw_) requestRedraw_();
 }

@@ -69,6 +69,8 @@ class TickerEngine {
   void MarkForNextHeadline() { state_.MarkForNextHeadline(); }
   // Drawing reports each composed frame, which decides when the line has left the band.
   void FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth);
+  // Drawing shows a connecting text on the band in the process's current language.
+  void BringConnectingTextUpToDate();
 
   SettingsRecord& Settings() { return settings_; }
   const SettingsRecord& Settings() const { return settings_; }

@@ -46,4 +46,11 @@ void TickerState::AdvanceHeadline(HeadlineSource* source) {
   }
 }
 
+void TickerState::BringConnectingTextUpToDate(std::u16string_view connectingMessage) {
+  if (connectingMessage != EnglishConnectingMessage &&
+      currentHeadline_.text == EnglishConnectingMessage) {
+    currentHeadline_.text = connectingMessage;
+  }
+}
+
 }  // namespace tidewire

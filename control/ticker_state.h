@@ -55,6 +55,11 @@ class TickerState {
   // next announcement replaces it at once. A missing source changes nothing.
   void AdvanceHeadline(HeadlineSource* source);
 
+  // Drawing shows the connecting text in the current language: when `connectingMessage` is a
+  // translation, a current text that is exactly the built-in English one is replaced by it in
+  // the current headline itself.
+  void BringConnectingTextUpToDate(std::u16string_view connectingMessage);
+
   // The feed or flag lists changed: the next announcement replaces the current line.
   void MarkForNextHeadline() { needNextHeadline_ = true; }
 

@@ -8,6 +8,8 @@
 
 #include "control/band_sizing.h"
 #include "control/open_link.h"
+#include "control/ticker_drawing_win.h"
+#include "server/registration_win.h"
 #include "settings/istream_byte_stream_win.h"
 #include "settings/language_defaults.h"
 #include "settings/settings_stream.h"
@@ -21,6 +23,8 @@ namespace {
 constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR";
 constexpr wchar_t SettingsSubkey[] = L"TidewireGadget";
 constexpr wchar_t SettingsValue[] = L"Settings";
+// The text of the control's menu item in the library's string table.
+constexpr UINT PauseMenuString = 102;
 
 const char16_t* Chars(BSTR text) { return reinterpret_cast<const char16_t*>(text); }
 
@@ -44,18 +48,39 @@ CTidewireGadget::CTidewireGadget(IUnknown* outer)
   // Every construction writes the library's registration again; a registration that cannot be
   // written (no rights) changes nothing for the control.
   static_cast<void>(::DllRegisterServer());
-  engine_ = std::make_unique<TickerEngine>();
+  SetControlIdentity(CLSID_TidewireGadget, TidewireGadgetMiscStatus);
+  engine_ = std::make_unique<TickerEngine>(CreateFeedsHeadlineSource, [this] { FireViewChange(); });
 }
 
-CTidewireGadget::~CTidewireGadget() = default;
+CTidewireGadget::~CTidewireGadget() {
+  // The engine goes first (downloads, hidden window, delay threads, drawing resources); then the
+  // control's own window, while its message map still exists, and the container's pointers.
+  engine_.reset();
+  ReleaseContainer();
+}
 
 std::span<const InterfaceEntry<CTidewireGadget>> CTidewireGadget::InterfaceMap() {
   using G = CTidewireGadget;
   static constexpr InterfaceEntry<G> map[] = {
       Entry<G, ITidewireGadget>(),    Entry<G, IDispatch>(),
-      Entry<G, IObjectWithSite>(),    Entry<G, IPersistStreamInit>(),
-      Entry<G, IPersist>(),           Entry<G, ISupportErrorInfo>(),
-      Entry<G, IProvideClassInfo>(),  Entry<G, IProvideClassInfo2>(),
+      Entry<G, IObjectWithSite>(),
+      Entry<G, IPersistStreamInit>(),
+      Entry<G, IPersist>(),
+      Entry<G, IViewObjectEx>(),
+      Entry<G, IViewObject2>(),
+      Entry<G, IViewObject>(),
+      Entry<G, IOleInPlaceObjectWindowless>(),
+      Entry<G, IOleInPlaceObject>(),
+      Entry<G, IOleWindow, IOleInPlaceObjectWindowless>(),
+      Entry<G, IOleInPlaceActiveObject>(),
+      Entry<G, IOleControl>(),
+      Entry<G, IOleObject>(),
+      Entry<G, ISupportErrorInfo>(),
+      Entry<G, IQuickActivate>(),
+      Entry<G, IDataObject>(),
+      Entry<G, IProvideClassInfo>(),
+      Entry<G, IProvideClassInfo2>(),
+      Entry<G, IContextMenu>(),
   };
   return map;
 }
@@ -157,7 +182,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
       if (SUCCEEDED(::CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
                                        IID_PPV_ARGS(&page)))) {
         IUnknown* object = ControllingUnknown();
-        ::OleCreatePropertyFrame(OwnerWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
+        ::OleCreatePropertyFrame(ControlWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
                                  nullptr);
       }
     }
@@ -341,6 +366,65 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::GetGUID(DWORD kind, GUID* guid) {
   // The control raises no events: its outgoing interface is the null identifier.
   *guid = IID_NULL;
   return S_OK;
+}
+
+// Drawing and the control's message map
+
+void CTidewireGadget::DrawControl(HDC dc, const RECT& bounds) {
+  if (engine_) DrawTicker(*engine_, dc, bounds);
+}
+
+bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+  // The window may still receive messages while the control is being torn down.
+  if (!engine_) return false;
+  result = 0;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+      return true;
+    case WM_SETCURSOR:
+      return SetCursorHandler();
+    case WM_ERASEBKGND:
+      return true;
+    case WM_SIZING:
+      if (lParam != 0) OnSizing(*reinterpret_cast<RECT*>(lParam));
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CTidewireGadget::SetCursorHandler() {
+  const TickerState& state = engine_->State();
+  if (state.BetweenLines() || state.CurrentHeadline().link.empty()) return false;
+  ::SetCursor(engine_->HandCursor());
+  return true;
+}
+
+// IContextMenu
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::QueryContextMenu(HMENU menu, UINT index, UINT first,
+                                                            UINT, UINT) {
+  return ComBoundary([&] {
+    // LoadStringW with a zero length hands out the resource's own read-only text.
+    const wchar_t* text = nullptr;
+    const int length =
+        ::LoadStringW(CodeModule(), PauseMenuString, reinterpret_cast<LPWSTR>(&text), 0);
+    const std::wstring item = length > 0 ? std::wstring(text, length) : std::wstring();
+    ::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, item.c_str());
+    if (engine_->Paused()) ::CheckMenuItem(menu, first, MF_BYCOMMAND | MF_CHECKED);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+  });
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::InvokeCommand(CMINVOKECOMMANDINFO* command) {
+  // The verb is a number: the container's command identifier minus the first one it offered.
+  if (command != nullptr && reinterpret_cast<UINT_PTR>(command->lpVerb) == 0) engine_->Pause();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetCommandString(UINT_PTR, UINT, UINT*, LPSTR, UINT) {
+  return E_NOTIMPL;
 }
 
 }  // namespace tidewire

@@ -1,10 +1,12 @@
 #pragma once
 // CTidewireGadget: the ticker control as a COM object. It owns the ticker engine and gives it to
 // containers and scripts: automation (ITidewireGadget, dual), the site, persistence in a
-// container's stream or in the user's registry, error-information support and class
+// container's stream or in the user's registry, in-place activation and drawing (OleControl),
+// the pause item of the container's menu (IContextMenu), error-information support and class
 // information. Its primary virtual table is that of ITidewireGadget.
 
 #include <ocidl.h>
+#include <shobjidl.h>
 #include <windows.h>
 
 #include <memory>
@@ -13,6 +15,7 @@
 #include "control/ticker_engine_win.h"
 #include "ole/com_object.h"
 #include "ole/module_lock.h"
+#include "ole/ole_control.h"
 #include "ole/type_info_dispatch.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
@@ -21,7 +24,7 @@ namespace tidewire {
 
 class CTidewireGadget
     : public ComObject<CTidewireGadget, ITidewireGadget, IObjectWithSite, IPersistStreamInit,
-                       ISupportErrorInfo, IProvideClassInfo2> {
+                       OleControl, ISupportErrorInfo, IProvideClassInfo2, IContextMenu> {
  public:
   explicit CTidewireGadget(IUnknown* outer);
   static std::span<const InterfaceEntry<CTidewireGadget>> InterfaceMap();
@@ -81,11 +84,22 @@ class CTidewireGadget
   HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** typeInfo) override;
   HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
 
+  // IContextMenu
+  HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last,
+                                             UINT flags) override;
+  HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO* command) override;
+  HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR command, UINT type, UINT* reserved,
+                                             LPSTR name, UINT size) override;
+
   TickerEngine& Engine() { return *engine_; }
 
  private:
-  // The window that owns what the control shows the user (the settings frame); none yet.
-  HWND OwnerWindow() const { return nullptr; }
+  // OleControl's hooks: the band, and the control's message map.
+  void DrawControl(HDC dc, const RECT& bounds) override;
+  bool HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                            LRESULT& result) override;
+  // Shows the hand over a line that has a link, except between lines.
+  bool SetCursorHandler();
 
   // Fields release in reverse order: the engine first (downloads, window, delay threads,
   // drawing resources), then the module lock, then the site.

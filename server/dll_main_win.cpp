@@ -3,6 +3,7 @@
 #include <olectl.h>
 #include <windows.h>
 
+#include "ole/ole_control.h"
 #include "server/registration_win.h"
 #include "server/tidewire_module_win.h"
 #include "win/com.h"
@@ -14,7 +15,10 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) ::DisableThreadLibraryCalls(module);
   // At process exit the window classes go with the process; on FreeLibrary the class must go,
   // since its window procedure goes with the library.
-  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) tidewire::UnregisterMessageWindowClass();
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    tidewire::UnregisterMessageWindowClass();
+    tidewire::UnregisterControlWindowClass();
+  }
   return TRUE;
 }
 

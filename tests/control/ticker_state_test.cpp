@@ -216,6 +216,34 @@ TEST_F(TickerStateTest, StatusTextStaysReplaceableWhileAnItemDoesNot) {
   EXPECT_FALSE(ticker.NeedNextHeadline());
 }
 
+TEST_F(TickerStateTest, OnlyTheBuiltInConnectingTextIsBroughtUpToDate) {
+  const std::u16string german = u"Verbindung wird aufgebaut...";
+  FakeHeadlineSource lines{{LineWithText(EnglishConnectingMessage), LineWithText(u"Connecting.."),
+                            LineWithText(german)}};
+  state.AdvanceHeadline(&lines);
+
+  // While the language is English there is nothing to translate.
+  state.BringConnectingTextUpToDate(EnglishConnectingMessage);
+  EXPECT_EQ(state.CurrentHeadline().text, EnglishConnectingMessage);
+
+  // Only the text is replaced; the rest of the headline and the cycle's state stay.
+  state.IncrementFeed(DefaultSpeechSpeed);
+  state.BringConnectingTextUpToDate(german);
+  Headline translated = LineWithText(EnglishConnectingMessage);
+  translated.text = german;
+  EXPECT_EQ(state.CurrentHeadline(), translated);
+  EXPECT_EQ(state.ScrollOffset(), 1);
+
+  // Texts that are not exactly the built-in one stay, an earlier translation among them.
+  for (int line = 0; line < 2; ++line) {
+    state.MarkForNextHeadline();
+    state.AdvanceHeadline(&lines);
+    const std::u16string before = state.CurrentHeadline().text;
+    state.BringConnectingTextUpToDate(u"Connexion...");
+    EXPECT_EQ(state.CurrentHeadline().text, before);
+  }
+}
+
 TEST_F(TickerStateTest, EmptyDownloadManagerGivesTheConnectingRecord) {
   FeedsHeadlineSource feeds(std::make_unique<Feeds>(FeedsPlatform{}));
   state.AdvanceHeadline(&feeds);

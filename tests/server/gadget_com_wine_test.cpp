@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shobjidl.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -184,16 +185,29 @@ TEST_F(GadgetComTest, DispatchIdentifiersReachTheSameMembers) {
   EXPECT_EQ(id, 18);
 }
 
+ComPtr<IUnknown> Identity(const ComPtr<ITidewireGadget>& gadget) {
+  ComPtr<IUnknown> identity;
+  gadget.As(&identity);
+  return identity;
+}
+
 TEST_F(GadgetComTest, AnswersOnlyTheInterfacesItImplements) {
   const ComPtr<ITidewireGadget> gadget = Create();
-  for (const IID* iid : {&IID_IDispatch, &IID_IObjectWithSite, &IID_IPersistStreamInit,
-                         &IID_IPersist, &IID_ISupportErrorInfo, &IID_IProvideClassInfo,
-                         &IID_IProvideClassInfo2}) {
+  for (const IID* iid :
+       {&IID_IDispatch, &IID_IObjectWithSite, &IID_IPersistStreamInit, &IID_IPersist,
+        &IID_IViewObjectEx, &IID_IViewObject2, &IID_IViewObject, &IID_IOleInPlaceObjectWindowless,
+        &IID_IOleInPlaceObject, &IID_IOleWindow, &IID_IOleInPlaceActiveObject, &IID_IOleControl,
+        &IID_IOleObject, &IID_ISupportErrorInfo, &IID_IQuickActivate, &IID_IDataObject,
+        &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IContextMenu}) {
     ComPtr<IUnknown> found;
     EXPECT_EQ(gadget->QueryInterface(*iid, &found), S_OK);
+    // Every interface leads back to the one identity.
+    ComPtr<IUnknown> identity;
+    found.As(&identity);
+    EXPECT_EQ(identity.Get(), Identity(gadget).Get());
   }
-  for (const IID* iid : {&IID_IViewObject, &IID_IOleObject, &IID_IOleInPlaceObject,
-                         &IID_IPersistStorage, &IID_IConnectionPointContainer}) {
+  for (const IID* iid : {&IID_IPersistStorage, &IID_IPersistPropertyBag,
+                         &IID_IConnectionPointContainer, &IID_IOleInPlaceSite}) {
     ComPtr<IUnknown> found;
     EXPECT_EQ(gadget->QueryInterface(*iid, &found), E_NOINTERFACE);
   }

@@ -1,0 +1,89 @@
+#include "control/ticker_drawing_win.h"
+
+#include <string>
+
+#include "control/ticker_engine_win.h"
+#include "win/com.h"
+
+namespace tidewire {
+
+HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds) {
+  // The text is chosen and copied before the target's state is touched: an allocation that fails
+  // here leaves the container's context as it was.
+  std::wstring text;
+  if (!engine.State().BetweenLines()) {
+    engine.BringConnectingTextUpToDate();
+    const std::u16string& current = engine.State().CurrentHeadline().text;
+    text.assign(WideChars(current), current.size());
+  }
+
+  ::SetTextAlign(target, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  ::SetBkMode(target, TRANSPARENT);
+
+  RECT rect = bounds;
+  if (rect.right - rect.left < MinimumCompositionWidth) {
+    rect.right = rect.left + MinimumCompositionWidth;
+  }
+  // The clip keeps a widened frame, and its right edge line, inside the control's own bounds.
+  const UniqueGdiObject<HRGN> clip(::CreateRectRgnIndirect(&bounds));
+  ::SelectClipRgn(target, clip.Get());
+
+  ComposeStrip(engine, target, engine.StripFont(), rect, text);
+  DrawEdgeLines(target, rect);
+
+  ::SelectClipRgn(target, nullptr);
+  return S_OK;
+}
+
+void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect,
+                  std::wstring_view text) {
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+
+  const UniqueCreatedDc memory = CreateStripDC(target);
+  // A new bitmap is black: rows below the band stay so.
+  const UniqueGdiObject<HBITMAP> frame(::CreateCompatibleBitmap(target, width, height));
+  {
+    const ScopedSelectObject frameSelection(memory.Get(), frame.Get());
+    {
+      const ScopedSelectObject fontSelection(memory.Get(), font);
+      {
+        const UniqueCreatedDc pattern = CreateStripDC(target);
+        const ScopedSelectObject backgroundSelection(pattern.Get(), engine.StripBackground());
+        ::StretchBlt(memory.Get(), 0, 0, width, BandHeight, pattern.Get(), 0, 0,
+                     PatternSourceWidth, BandHeight, SRCCOPY);
+      }
+
+      SIZE extent{};
+      ::GetTextExtentPoint32W(memory.Get(), text.data(), static_cast<int>(text.size()), &extent);
+      // The offset is the one this frame is drawn with: a line is done only once a frame has
+      // been drawn after its text left the band.
+      engine.FrameComposed(width, extent.cx);
+      ::TextOutW(memory.Get(), width - engine.State().ScrollOffset(), 0, text.data(),
+                 static_cast<int>(text.size()));
+    }
+    ::BitBlt(target, rect.left, rect.top, width, height, memory.Get(), 0, 0, SRCCOPY);
+  }
+}
+
+void DrawEdgeLines(HDC target, const RECT& rect) {
+  const LOGBRUSH brush{BS_SOLID, EdgeLineColour, 0};
+  const UniqueGdiObject<HPEN> pen(::ExtCreatePen(PS_COSMETIC | PS_SOLID, 1, &brush, 0, nullptr));
+  const ScopedSelectObject penSelection(target, pen.Get());
+  // LineTo leaves out its end point.
+  ::MoveToEx(target, rect.left, rect.top, nullptr);
+  ::LineTo(target, rect.left, rect.bottom);
+  ::MoveToEx(target, rect.right - 1, rect.bottom, nullptr);
+  ::LineTo(target, rect.right - 1, rect.top);
+}
+
+UniqueCreatedDc CreateStripDC(HDC reference) {
+  UniqueCreatedDc dc(::CreateCompatibleDC(reference));
+  ::SetTextAlign(dc.Get(), TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  ::SetBkMode(dc.Get(), TRANSPARENT);
+  ::SetTextColor(dc.Get(), StripTextColour);
+  ::SetBkColor(dc.Get(), RGB(0, 0, 0));
+  return dc;
+}
+
+}  // namespace tidewire

@@ -1,0 +1,312 @@
+// Drawing the band with real GDI under Wine: frames are drawn into 32-bit DIB sections and read
+// back pixel by pixel. Where the text must be is judged against the same text drawn alone in
+// the band's font and colour, so no glyph shape is written down here.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/ticker_drawing_win.h"
+#include "control/ticker_engine_win.h"
+#include "settings/language_defaults.h"
+#include "tests/control/fake_headline_source.h"
+#include "win/com.h"
+#include "win/handles.h"
+
+namespace tidewire {
+namespace {
+
+constexpr COLORREF Black = RGB(0, 0, 0);
+// The text and edge-line colours.
+constexpr COLORREF Orange = 0x000080FF;
+constexpr COLORREF Grey = 0x00525152;
+// What the target holds where nothing may be drawn; no blend of band and text gives it.
+constexpr COLORREF Untouched = RGB(200, 0, 200);
+
+// The band's rows, top to bottom.
+constexpr std::array<COLORREF, 16> BandRows = {
+    RGB(82, 81, 82), RGB(41, 44, 41), RGB(0, 4, 0),    RGB(66, 69, 66),
+    RGB(66, 65, 66), RGB(66, 65, 66), RGB(0, 0, 0),    RGB(24, 24, 24),
+    RGB(16, 16, 16), RGB(16, 16, 16), RGB(16, 16, 16), RGB(16, 16, 16),
+    RGB(16, 16, 16), RGB(0, 0, 0),    RGB(41, 40, 41), RGB(66, 65, 66)};
+
+constexpr std::u16string_view LongLine =
+    u"Harbour authorities reopen the northern channel after a week of dredging. Ferries run "
+    u"again";
+
+// A 32-bit top-down DIB section selected into a memory context, filled with one colour.
+class Canvas {
+ public:
+  Canvas(int width, int height, COLORREF fill = Untouched)
+      : width_(width), height_(height), bitmap_(MakeBitmap(width, height, &bits_)) {
+    const std::uint32_t value = GetRValue(fill) << 16 | GetGValue(fill) << 8 | GetBValue(fill);
+    std::fill_n(static_cast<std::uint32_t*>(bits_), width * height, value);
+  }
+
+  HDC Dc() const { return dc_.Get(); }
+  COLORREF Pixel(int x, int y) const {
+    const std::uint32_t value = static_cast<const std::uint32_t*>(bits_)[y * width_ + x];
+    return RGB(value >> 16 & 0xFF, value >> 8 & 0xFF, value & 0xFF);
+  }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  bool operator==(const Canvas& other) const {
+    return width_ == other.width_ && height_ == other.height_ &&
+           std::equal(Pixels(), Pixels() + width_ * height_, other.Pixels());
+  }
+
+ private:
+  static HBITMAP MakeBitmap(int width, int height, void** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+  }
+  const std::uint32_t* Pixels() const { return static_cast<const std::uint32_t*>(bits_); }
+
+  int width_;
+  int height_;
+  void* bits_ = nullptr;
+  UniqueCreatedDc dc_{::CreateCompatibleDC(nullptr)};
+  UniqueGdiObject<HBITMAP> bitmap_;
+  ScopedSelectObject selection_{dc_.Get(), bitmap_.Get()};
+};
+
+// A text drawn alone at x = 0 on black in the band's font and colour: the pixels it covers fully
+// must show the text colour in a frame, those it does not touch the band.
+class TextPicture {
+ public:
+  TextPicture(HFONT font, std::u16string_view text)
+      : canvas_(Width(font, text) + 16, 16, Black) {
+    const ScopedSelectObject fontSelection(canvas_.Dc(), font);
+    ::SetBkMode(canvas_.Dc(), TRANSPARENT);
+    ::SetTextColor(canvas_.Dc(), Orange);
+    ::TextOutW(canvas_.Dc(), 0, 0, WideChars(text), static_cast<int>(text.size()));
+  }
+
+  static int Width(HFONT font, std::u16string_view text) {
+    const Canvas scratch(1, 1);
+    const ScopedSelectObject fontSelection(scratch.Dc(), font);
+    SIZE extent{};
+    ::GetTextExtentPoint32W(scratch.Dc(), WideChars(text), static_cast<int>(text.size()), &extent);
+    return extent.cx;
+  }
+  COLORREF At(int x, int y) const {
+    return x >= 0 && x < canvas_.Width() ? canvas_.Pixel(x, y) : Black;
+  }
+
+ private:
+  Canvas canvas_;
+};
+
+// Columns [from, to) of a frame whose bounds start at `origin` show the band, with `text` at
+// x = textX where it covers a pixel fully, and the band wherever it does not touch one.
+::testing::AssertionResult ShowsBandWithText(const Canvas& frame, POINT origin, int from, int to,
+                                             const TextPicture* text, int textX) {
+  for (int y = 0; y < 16; ++y) {
+    for (int x = from; x < to; ++x) {
+      const COLORREF ink = text != nullptr ? text->At(x - textX, y) : Black;
+      // A pixel at the edge of a glyph, partly covered, blends with what lies below it.
+      if (ink != Black && ink != Orange) continue;
+      const COLORREF want = ink == Black ? BandRows[y] : Orange;
+      const COLORREF got = frame.Pixel(origin.x + x, origin.y + y);
+      if (got != want) {
+        return ::testing::AssertionFailure() << "column " << x << " row " << y << ": 0x"
+                                             << std::hex << got << " instead of 0x" << want;
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+int CountTextPixels(const Canvas& frame) {
+  int count = 0;
+  for (int y = 0; y < frame.Height(); ++y) {
+    for (int x = 0; x < frame.Width(); ++x) count += frame.Pixel(x, y) == Orange;
+  }
+  return count;
+}
+
+class DrawingWineTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ProcessLanguageDefaults().SetLanguage(u"en"); }
+  void TearDown() override { ProcessLanguageDefaults().SetLanguage(u"en"); }
+
+  // An engine whose source hands out `lines` (the connecting record if there are none); the
+  // first line is current, at offset 0.
+  static std::unique_ptr<TickerEngine> MakeEngine(std::vector<Headline> lines) {
+    return std::make_unique<TickerEngine>(
+        [lines](HWND) { return std::make_unique<FakeHeadlineSource>(lines); });
+  }
+  static void Tick(TickerEngine& engine, int ticks) {
+    for (int tick = 0; tick < ticks; ++tick) engine.IncrementFeed();
+  }
+  static void Draw(TickerEngine& engine, const Canvas& canvas, const RECT& bounds) {
+    EXPECT_EQ(DrawTicker(engine, canvas.Dc(), bounds), S_OK);
+  }
+  // Every pixel of the canvas outside `bounds` still holds its fill.
+  static ::testing::AssertionResult OutsideUntouched(const Canvas& canvas, const RECT& bounds) {
+    for (int y = 0; y < canvas.Height(); ++y) {
+      for (int x = 0; x < canvas.Width(); ++x) {
+        const bool inside = x >= bounds.left && x < bounds.right && y >= bounds.top &&
+                            y < bounds.bottom;
+        if (!inside && canvas.Pixel(x, y) != Untouched) {
+          return ::testing::AssertionFailure() << "pixel " << x << ", " << y << " was painted";
+        }
+      }
+    }
+    return ::testing::AssertionSuccess();
+  }
+  static void ExpectEdgeLines(const Canvas& canvas, const RECT& bounds) {
+    for (int y = bounds.top; y < bounds.bottom; ++y) {
+      EXPECT_EQ(canvas.Pixel(bounds.left, y), Grey) << "left line, row " << y;
+      if (y > bounds.top) {
+        EXPECT_EQ(canvas.Pixel(bounds.right - 1, y), Grey) << "right line, row " << y;
+      }
+    }
+  }
+};
+
+TEST_F(DrawingWineTest, FrameIsTheBandAcrossTheBoundsBetweenTwoEdgeLines) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire")});
+  const Canvas canvas(220, 24);
+  const RECT bounds{7, 3, 207, 19};
+  Draw(*engine, canvas, bounds);
+
+  // At offset 0 the text starts just beyond the right border.
+  EXPECT_TRUE(ShowsBandWithText(canvas, {7, 3}, 1, 199, nullptr, 0));
+  ExpectEdgeLines(canvas, bounds);
+  EXPECT_TRUE(OutsideUntouched(canvas, bounds));
+
+  // The container's context keeps transparent text and no clip region of ours.
+  EXPECT_EQ(::GetBkMode(canvas.Dc()), TRANSPARENT);
+  const UniqueGdiObject<HRGN> clip(::CreateRectRgn(0, 0, 0, 0));
+  EXPECT_EQ(::GetClipRgn(canvas.Dc(), clip.Get()), 0);
+}
+
+TEST_F(DrawingWineTest, TextIsDrawnInItsColourAtWidthMinusOffset) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
+  const TextPicture text(engine->StripFont(), u"Tidewire news");
+  Tick(*engine, 130);
+  const Canvas canvas(220, 24);
+  Draw(*engine, canvas, {7, 3, 207, 19});
+  EXPECT_GT(CountTextPixels(canvas), 20);
+  EXPECT_TRUE(ShowsBandWithText(canvas, {7, 3}, 1, 199, &text, 200 - 130));
+}
+
+TEST_F(DrawingWineTest, LongLineEntersAtTheRightBorderAndIsDoneOnceItHasLeft) {
+  const auto engine = MakeEngine({LineWithText(LongLine)});
+  const TextPicture text(engine->StripFont(), LongLine);
+  const int textWidth = TextPicture::Width(engine->StripFont(), LongLine);
+  ASSERT_GT(textWidth, 400);
+  ASSERT_LT(textWidth, 600);
+
+  // A tick, then a frame, as the timer and the container do; the first frame puts the text at
+  // x = 199. Every frame shows it where the offset says until one finds it gone.
+  int ticks = 0;
+  while (!engine->State().LineDone() && ticks < 2000) {
+    Tick(*engine, 1);
+    ++ticks;
+    const Canvas canvas(200, 16);
+    Draw(*engine, canvas, {0, 0, 200, 16});
+    ASSERT_TRUE(ShowsBandWithText(canvas, {0, 0}, 1, 199, &text, 200 - ticks))
+        << "offset " << ticks;
+  }
+  EXPECT_EQ(ticks, 200 + textWidth + 1);
+
+  // The next tick retires the line; the band then waits without text and stands still.
+  Tick(*engine, 1);
+  ASSERT_TRUE(engine->State().BetweenLines());
+  for (int frame = 0; frame < 3; ++frame) {
+    Tick(*engine, 1);
+    const Canvas canvas(200, 16);
+    Draw(*engine, canvas, {0, 0, 200, 16});
+    EXPECT_TRUE(ShowsBandWithText(canvas, {0, 0}, 1, 199, nullptr, 0));
+    EXPECT_EQ(CountTextPixels(canvas), 0);
+  }
+  EXPECT_EQ(engine->State().ScrollOffset(), 0);
+  EXPECT_FALSE(engine->State().LineDone());
+}
+
+TEST_F(DrawingWineTest, NarrowControlIsComposedEightyWideButPaintsOnlyItsBounds) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
+  const TextPicture text(engine->StripFont(), u"Tidewire news");
+  const int textWidth = TextPicture::Width(engine->StripFont(), u"Tidewire news");
+  const RECT bounds{10, 4, 60, 20};
+  Tick(*engine, 45);
+  const Canvas canvas(100, 24);
+  Draw(*engine, canvas, bounds);
+
+  // The text stands at 80 - 45 of the wider frame; its last visible column has no edge line.
+  EXPECT_TRUE(ShowsBandWithText(canvas, {10, 4}, 1, 50, &text, 80 - 45));
+  EXPECT_TRUE(OutsideUntouched(canvas, bounds));
+  for (int y = bounds.top; y < bounds.bottom; ++y) {
+    EXPECT_EQ(canvas.Pixel(bounds.left, y), Grey) << "left line, row " << y;
+  }
+
+  // The line is done by the width of the composed frame.
+  Tick(*engine, 80 + textWidth - 45);
+  Draw(*engine, canvas, bounds);
+  EXPECT_FALSE(engine->State().LineDone());
+  Tick(*engine, 1);
+  Draw(*engine, canvas, bounds);
+  EXPECT_TRUE(engine->State().LineDone());
+}
+
+TEST_F(DrawingWineTest, TallControlLeavesTheRowsBelowTheBandBlack) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
+  const TextPicture text(engine->StripFont(), u"Tidewire news");
+  const RECT bounds{0, 0, 200, 24};
+  Tick(*engine, 60);
+  const Canvas canvas(200, 30);
+  Draw(*engine, canvas, bounds);
+
+  EXPECT_TRUE(ShowsBandWithText(canvas, {0, 0}, 1, 199, &text, 200 - 60));
+  for (int y = 16; y < 24; ++y) {
+    for (int x = 1; x < 199; ++x) ASSERT_EQ(canvas.Pixel(x, y), Black) << x << ", " << y;
+  }
+  ExpectEdgeLines(canvas, bounds);
+  EXPECT_TRUE(OutsideUntouched(canvas, bounds));
+}
+
+TEST_F(DrawingWineTest, PausedBandShowsTheSameFrameWhateverTheTicks) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
+  Tick(*engine, 60);
+  const Canvas before(200, 16);
+  Draw(*engine, before, {0, 0, 200, 16});
+  ASSERT_GT(CountTextPixels(before), 0);
+
+  engine->Pause();
+  Tick(*engine, 10);
+  const Canvas after(200, 16);
+  Draw(*engine, after, {0, 0, 200, 16});
+  EXPECT_TRUE(before == after);
+}
+
+TEST_F(DrawingWineTest, ConnectingTextIsDrawnInTheCurrentLanguage) {
+  const auto engine = MakeEngine({});
+  ASSERT_EQ(engine->State().CurrentHeadline().text, EnglishConnectingMessage);
+  ProcessLanguageDefaults().SetLanguage(u"de");
+  const std::u16string german = ProcessLanguageDefaults().ConnectingMessage();
+  ASSERT_NE(german, EnglishConnectingMessage);
+
+  const TextPicture text(engine->StripFont(), german);
+  Tick(*engine, 150);
+  const Canvas canvas(200, 16);
+  Draw(*engine, canvas, {0, 0, 200, 16});
+  EXPECT_EQ(engine->State().CurrentHeadline().text, german);
+  EXPECT_TRUE(ShowsBandWithText(canvas, {0, 0}, 1, 199, &text, 200 - 150));
+}
+
+}  // namespace
+}  // namespace tidewire
