@@ -60,7 +60,8 @@ endfunction()
 #   NOT_X86: keep the cases out of the emulated x86 run.
 #   X86_GROUP: the x86 program the cases join (default: all_deterministic_tests); a group is one
 #               emulated process, so cases that need a fixture or the network get their own.
-#   DISPLAY: the cases need a display; under Wine they run inside xvfb-run.
+#   DISPLAY: the cases need a display; under Wine they run inside xvfb-run (on x86 in a group of
+#               their own, display_tests by default).
 #   PROPERTIES: test properties for every discovered case (e.g. FIXTURES_REQUIRED, TIMEOUT); of
 #               them only FIXTURES_REQUIRED carries over to the x86 group.
 function(tidewire_add_test)
@@ -84,8 +85,13 @@ function(tidewire_add_test)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
                          PROPERTIES LABELS wine ${T_PROPERTIES})
   elseif(NOT T_NOT_X86)
-    if(NOT T_X86_GROUP)
+    if(NOT T_X86_GROUP AND T_DISPLAY)
+      set(T_X86_GROUP display_tests)
+    elseif(NOT T_X86_GROUP)
       set(T_X86_GROUP all_deterministic_tests)
+    endif()
+    if(T_DISPLAY)
+      set_property(GLOBAL PROPERTY TIDEWIRE_X86_${T_X86_GROUP}_DISPLAY ON)
     endif()
     set(fixtures "")
     list(FIND T_PROPERTIES FIXTURES_REQUIRED at)
@@ -119,6 +125,11 @@ function(tidewire_finish_tests)
       set(program tidewire_tests_x86_${group})
     endif()
     _tidewire_test_program(${program} "${SOURCES}" "${LIBS}" "${DEFINITIONS}" "${DEPENDS}")
+    get_property(display GLOBAL PROPERTY TIDEWIRE_X86_${group}_DISPLAY)
+    if(display)
+      set_property(TARGET ${program} PROPERTY CROSSCOMPILING_EMULATOR
+                   xvfb-run -a ${CMAKE_BINARY_DIR}/wine-run)
+    endif()
     add_test(NAME x86.${group} COMMAND ${program})
     set_tests_properties(x86.${group} PROPERTIES LABELS wine32 TIMEOUT 900)
     if(FIXTURES)

@@ -5,7 +5,7 @@
 //
 //   class CThing : public ComObject<CThing, IFirst, ISecond> {
 //    public:
-//     static std::span<const InterfaceEntry<CThing>> InterfaceMap();
+//     static std::span<const InterfaceEntry<CThing>> InterfaceMap();  // or a const member
 //   };
 //   std::span<const InterfaceEntry<CThing>> CThing::InterfaceMap() {
 //     static constexpr InterfaceEntry<CThing> map[] = {Entry<CThing, IFirst>(), ...};
@@ -96,7 +96,7 @@ class ComObject : public Interfaces... {
         return S_OK;
       }
       Derived* derived = static_cast<Derived*>(&owner_);
-      for (const InterfaceEntry<Derived>& entry : Derived::InterfaceMap()) {
+      for (const InterfaceEntry<Derived>& entry : derived->InterfaceMap()) {
         if (::IsEqualIID(iid, *entry.iid)) {
           *object = entry.cast(derived);
           // Through the interface, so that an aggregate counts on the outer object.

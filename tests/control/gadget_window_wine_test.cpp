@@ -1,0 +1,121 @@
+// The control activated with a window of its own in a real top-level window (needs a display):
+// its message map, painting, and the redraws its timer asks for.
+
+#include <gtest/gtest.h>
+#include <ocidl.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+#include "tests/control/test_control_site_win.h"
+#include "tests/server/library_under_test.h"
+#include "tidewire_idl.h"
+#include "win/com.h"
+#include "win/handles.h"
+
+namespace tidewire {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::TestControlSite;
+
+HWND paintedWindow = nullptr;
+int paints = 0;
+
+LRESULT CALLBACK CountPaints(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_PAINT &&
+      message->hwnd == paintedWindow) {
+    ++paints;
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+  }
+  return true;
+}
+
+COLORREF ScreenPixel(HWND window, int x, int y) {
+  const HDC dc = ::GetDC(window);
+  const COLORREF colour = ::GetPixel(dc, x, y);
+  ::ReleaseDC(window, dc);
+  return colour;
+}
+
+TEST(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
+  const ComInitialization com;
+  ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
+  const UniqueWindow host(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                            50, 50, 400, 120, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(host);
+  ComPtr<IOleObject> control;
+  ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(&control)),
+            S_OK);
+  const RECT position{10, 20, 310, 36};
+  ComPtr<IOleClientSite> site;
+  ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
+            S_OK);
+  auto* recorder = static_cast<TestControlSite*>(site.Get());
+  control->SetClientSite(site.Get());
+  ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
+                            &position),
+            S_OK);
+  EXPECT_EQ(recorder->activations, 1);
+  EXPECT_EQ(recorder->activationFlags, 0u);
+
+  ComPtr<IOleWindow> oleWindow;
+  control.As(&oleWindow);
+  HWND child = nullptr;
+  ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);
+  ASSERT_TRUE(::IsWindow(child));
+  EXPECT_EQ(::GetParent(child), host.Get());
+  RECT placed{};
+  ::GetWindowRect(child, &placed);
+  ::MapWindowPoints(nullptr, host.Get(), reinterpret_cast<POINT*>(&placed), 2);
+  EXPECT_EQ(placed.left, 10);
+  EXPECT_EQ(placed.top, 20);
+  EXPECT_EQ(placed.right - placed.left, 300);
+  EXPECT_EQ(placed.bottom - placed.top, 16);
+
+  // The message map: sizing keeps the band's height, erasing and clicks are consumed.
+  RECT sizing{0, 0, 300, 40};
+  EXPECT_EQ(::SendMessageW(child, WM_SIZING, WMSZ_BOTTOM, reinterpret_cast<LPARAM>(&sizing)), 0);
+  EXPECT_EQ(sizing.bottom, 16);
+  EXPECT_EQ(::SendMessageW(child, WM_ERASEBKGND, 0, 0), 0);
+  EXPECT_EQ(::SendMessageW(child, WM_LBUTTONDOWN, 0, 0), 0);
+
+  // Painting draws the band; the scroll timer asks for more paints.
+  ::UpdateWindow(child);
+  EXPECT_EQ(ScreenPixel(child, 150, 0), RGB(82, 81, 82));
+  EXPECT_EQ(ScreenPixel(child, 150, 10), RGB(16, 16, 16));
+  EXPECT_EQ(ScreenPixel(child, 0, 10), RGB(82, 81, 82));
+  paintedWindow = child;
+  const HHOOK hook = ::SetWindowsHookExW(WH_GETMESSAGE, &CountPaints, nullptr,
+                                         ::GetCurrentThreadId());
+  ComPtr<ITidewireGadget> gadget;
+  control.As(&gadget);
+  gadget->put_SpeechSpeed(10);
+  EXPECT_TRUE(PumpUntil([] { return paints >= 3; }));
+  ::UnhookWindowsHookEx(hook);
+
+  ComPtr<IOleInPlaceObject> inPlace;
+  control.As(&inPlace);
+  EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+  EXPECT_FALSE(::IsWindow(child));
+  EXPECT_EQ(recorder->deactivations, 1);
+  control->Close(OLECLOSE_NOSAVE);
+  control->SetClientSite(nullptr);
+}
+
+}  // namespace
+}  // namespace tidewire
