@@ -1,44 +1,29 @@
-// render_band_win: draws a few frames of a demo line through the control's own drawing code
-// and writes each as a 32-bit BMP file, for looking at the band without a container.
+// render_band_win: draws a few frames of the band through the control itself, as a container
+// does (IViewObject::Draw), and writes each as a 32-bit BMP file. The control is created from
+// the library file without registration and reads its line from the given feed.
 //
-//   render_band_win OUTDIR     writes OUTDIR/band-*.bmp (OUTDIR must exist)
+//   render_band_win OUTDIR LIBRARY FEED_URL     writes OUTDIR/band-*.bmp (OUTDIR must exist)
 
+#include <ocidl.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "control/ticker_drawing_win.h"
-#include "control/ticker_engine_win.h"
-#include "tests/control/fake_headline_source.h"
+#include "tidewire_idl.h"
+#include "win/com.h"
 #include "win/handles.h"
 
 namespace {
 
+using tidewire::ComPtr;
 using tidewire::ScopedSelectObject;
-using tidewire::TickerEngine;
 using tidewire::UniqueCreatedDc;
 using tidewire::UniqueGdiObject;
-
-constexpr std::u16string_view DemoLine =
-    u"Storm warning lifted for the coast \u00B7 Ferries to the islands run again from Monday. "
-    u"Harbour reopens after a week of dredging";
-
-std::unique_ptr<TickerEngine> MakeEngine() {
-  return std::make_unique<TickerEngine>([](HWND) {
-    return std::make_unique<tidewire::FakeHeadlineSource>(
-        std::vector<tidewire::Headline>{tidewire::LineWithText(DemoLine)});
-  });
-}
-
-void Advance(TickerEngine& engine, int offset) {
-  while (engine.State().ScrollOffset() < offset) engine.IncrementFeed();
-}
-
 // A 32-bit top-down DIB section in a memory context: what the frame is drawn into.
 class Picture {
  public:
@@ -87,41 +72,87 @@ class Picture {
   ScopedSelectObject selection_{dc_.Get(), bitmap_.Get()};
 };
 
-bool DrawFrame(TickerEngine& engine, int width, int height, const std::string& path) {
+void Pump(std::chrono::milliseconds duration) {
+  const auto end = std::chrono::steady_clock::now() + duration;
+  while (std::chrono::steady_clock::now() < end) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+  }
+}
+
+// The control, made by the library's class object; null if the library cannot make one.
+ComPtr<ITidewireGadget> CreateControl(const std::wstring& library) {
+  const HMODULE module = ::LoadLibraryW(library.c_str());
+  if (module == nullptr) return nullptr;
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  const auto getClassObject = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(::GetProcAddress(module, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ComPtr<ITidewireGadget> control;
+  if (getClassObject == nullptr ||
+      FAILED(getClassObject(CLSID_TidewireGadget, IID_PPV_ARGS(&factory))) ||
+      FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&control)))) {
+    return nullptr;
+  }
+  return control;
+}
+
+void Advance(ITidewireGadget& control, int& offset, int target) {
+  for (; offset < target; ++offset) control.IncrementFeed();
+}
+
+bool DrawFrame(ITidewireGadget& control, int width, int height, const std::string& path) {
   const Picture picture(width, height);
-  tidewire::DrawTicker(engine, picture.Dc(), {0, 0, width, height});
-  if (!picture.Write(path)) {
-    std::fprintf(stderr, "render_band_win: cannot write %s\n", path.c_str());
+  ComPtr<IViewObject> view;
+  const RECTL bounds{0, 0, width, height};
+  if (FAILED(control.QueryInterface(IID_PPV_ARGS(&view))) ||
+      FAILED(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, picture.Dc(), &bounds,
+                        nullptr, nullptr, 0)) ||
+      !picture.Write(path)) {
+    std::fprintf(stderr, "render_band_win: cannot draw %s\n", path.c_str());
     return false;
   }
   std::printf("%s\n", path.c_str());
   return true;
 }
 
+std::wstring Wide(const char* text) {
+  const std::string narrow(text);
+  return std::wstring(narrow.begin(), narrow.end());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: render_band_win OUTDIR\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: render_band_win OUTDIR LIBRARY FEED_URL\n");
     return 2;
   }
   const std::string dir = argv[1];
-  bool written = true;
+  const tidewire::ComInitialization com;
+  const ComPtr<ITidewireGadget> control = CreateControl(Wide(argv[2]));
+  if (!control) {
+    std::fprintf(stderr, "render_band_win: no control from %s\n", argv[2]);
+    return 1;
+  }
+  // The first pass of the downloads publishes the feed's lines; the first one replaces the
+  // connecting text at once. Speed 0 moves the line one pixel per tick.
+  const std::wstring feed = Wide(argv[3]);
+  const tidewire::UniqueBstr feedList(std::u16string(feed.begin(), feed.end()));
+  control->put_FeedURLs(feedList.Get());
+  Pump(std::chrono::seconds(3));
 
-  // One line on a band 480 pixels wide, from its entry to its leaving.
-  const auto engine = MakeEngine();
-  for (const int offset : {60, 240, 480, 720}) {
-    Advance(*engine, offset);
+  bool written = true;
+  int offset = 0;
+  for (const int target : {60, 240, 480, 720}) {
+    Advance(*control.Get(), offset, target);
     char name[40];
-    std::snprintf(name, sizeof(name), "/band-480-offset-%03d.bmp", offset);
-    written &= DrawFrame(*engine, 480, 16, dir + name);
+    std::snprintf(name, sizeof(name), "/band-480-offset-%03d.bmp", target);
+    written &= DrawFrame(*control.Get(), 480, 16, dir + name);
   }
   // A control narrower than the 80 pixels a frame is composed at, and one taller than the band.
-  const auto narrow = MakeEngine();
-  Advance(*narrow, 50);
-  written &= DrawFrame(*narrow, 60, 16, dir + "/band-60-narrow.bmp");
-  const auto tall = MakeEngine();
-  Advance(*tall, 240);
-  written &= DrawFrame(*tall, 480, 24, dir + "/band-480x24-tall.bmp");
+  written &= DrawFrame(*control.Get(), 60, 16, dir + "/band-60-narrow.bmp");
+  written &= DrawFrame(*control.Get(), 480, 24, dir + "/band-480x24-tall.bmp");
   return written ? 0 : 1;
 }
