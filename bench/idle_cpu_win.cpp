@@ -4,6 +4,10 @@
 //   idle_cpu_win [SECONDS]       an engine whose feeds download nothing scrolls for SECONDS
 //                                (default 60); prints the process CPU time of that window and
 //                                the ticks seen, then the time the engine's destruction took
+//   idle_cpu_win --scroll SPEED SECONDS
+//                                an engine scrolls one long line at SPEED for SECONDS and
+//                                draws every frame it asks for into a band 1,920 pixels wide, as
+//                                a container would; prints the process CPU time of that window
 //   idle_cpu_win --endless URL   an engine reads URL, a body that never ends, for 3 s; prints
 //                                the time from the start of the destruction to its return.
 //                                URL is the test server's .../endless: its request log (same
@@ -19,9 +23,12 @@
 #include <memory>
 #include <string>
 
+#include "control/ticker_drawing_win.h"
 #include "control/ticker_engine_win.h"
 #include "retrieval/feed_fetch.h"
 #include "retrieval/wininet_client_win.h"
+#include "tests/control/fake_headline_source.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -79,6 +86,28 @@ double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// What one engine cost while its thread handled messages for `seconds`.
+struct Window {
+  PumpCounts counts;
+  double wall = 0;
+  double user = 0;
+  double kernel = 0;
+};
+
+Window Measure(const tidewire::TickerEngine& engine, double seconds) {
+  const CpuTimes before = ProcessCpu();
+  const auto start = Clock::now();
+  Window window;
+  window.counts =
+      PumpFor(engine.MessageWindowHandle(),
+              std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
+  window.wall = std::chrono::duration<double>(Clock::now() - start).count();
+  const CpuTimes after = ProcessCpu();
+  window.user = after.user - before.user;
+  window.kernel = after.kernel - before.kernel;
+  return window;
+}
+
 std::unique_ptr<tidewire::TickerEngine> MakeEngine(long& redraws) {
   return std::make_unique<tidewire::TickerEngine>(tidewire::CreateFeedsHeadlineSource,
                                                      [&redraws] { ++redraws; });
@@ -93,16 +122,11 @@ int MeasureIdle(double seconds) {
   engine->Settings().speech_feed_URLs_active = u"0";
   engine->ApplySettings();
 
-  const CpuTimes before = ProcessCpu();
-  const auto start = Clock::now();
-  const PumpCounts counts =
-      PumpFor(engine->MessageWindowHandle(),
-              std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
-  const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-  const CpuTimes after = ProcessCpu();
-
-  const double user = after.user - before.user;
-  const double kernel = after.kernel - before.kernel;
+  const Window window = Measure(*engine, seconds);
+  const PumpCounts& counts = window.counts;
+  const double wall = window.wall;
+  const double user = window.user;
+  const double kernel = window.kernel;
   const double cpu = user + kernel;
   std::printf("idle window: %.3f s wall\n", wall);
   std::printf("process CPU: %.3f s (user %.3f s, kernel %.3f s) = %.3f %% of one core\n", cpu, user,
@@ -115,6 +139,41 @@ int MeasureIdle(double seconds) {
   const auto destroyStart = Clock::now();
   engine.reset();
   std::printf("destruction: %.3f ms\n", MillisecondsSince(destroyStart));
+  return 0;
+}
+
+int MeasureScrolling(int speed, double seconds) {
+  // A band as wide as a screen, drawn into like a container's window would be.
+  constexpr int width = 1920;
+  const tidewire::UniqueCreatedDc screen(::CreateCompatibleDC(nullptr));
+  const HDC screenDc = ::GetDC(nullptr);
+  const tidewire::UniqueGdiObject<HBITMAP> surface(::CreateCompatibleBitmap(screenDc, width, 16));
+  ::ReleaseDC(nullptr, screenDc);
+  const tidewire::ScopedSelectObject selected(screen.Get(), surface.Get());
+
+  std::u16string text;
+  while (text.size() < 400) text += u"Harbour reopens after a week of dredging. ";
+  long frames = 0;
+  std::unique_ptr<tidewire::TickerEngine> engine;
+  engine = std::make_unique<tidewire::TickerEngine>(
+      [&text](HWND) {
+        return std::make_unique<tidewire::FakeHeadlineSource>(
+            std::vector<tidewire::Headline>{tidewire::LineWithText(text)});
+      },
+      [&] {
+        ++frames;
+        tidewire::DrawTicker(*engine, screen.Get(), {0, 0, width, 16});
+      });
+  engine->Settings().speech_speed = speed;
+  engine->RestartScrollTimer();
+
+  const Window window = Measure(*engine, seconds);
+  const double cpu = window.user + window.kernel;
+  std::printf("speed %d, %.3f s wall: process CPU %.3f s = %.2f %% of one core; %ld ticks, "
+              "%ld frames drawn (%.1f per second)\n",
+              speed, window.wall, cpu, 100.0 * cpu / window.wall, window.counts.timerMessages,
+              frames, frames / window.wall);
+  engine.reset();
   return 0;
 }
 
@@ -158,8 +217,13 @@ int MeasureEndless(const std::string& url) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--endless") return MeasureEndless(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "--scroll") {
+    return MeasureScrolling(std::atoi(argv[2]), std::atof(argv[3]));
+  }
   if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-    std::fprintf(stderr, "usage: idle_cpu_win [SECONDS]\n       idle_cpu_win --endless URL\n");
+    std::fprintf(stderr,
+                 "usage: idle_cpu_win [SECONDS]\n       idle_cpu_win --scroll SPEED SECONDS\n"
+                 "       idle_cpu_win --endless URL\n");
     return 2;
   }
   const double seconds = argc == 2 ? std::atof(argv[1]) : 60.0;

@@ -60,8 +60,9 @@ endfunction()
 #   NOT_X86: keep the cases out of the emulated x86 run.
 #   X86_GROUP: the x86 program the cases join (default: all_deterministic_tests); a group is one
 #               emulated process, so cases that need a fixture or the network get their own.
-#   DISPLAY: the cases need a display; under Wine they run inside xvfb-run (on x86 in a group of
-#               their own, display_tests by default).
+#   DISPLAY: the cases need a display: the caller's (scripts/test starts one Xvfb display for
+#               the whole run), else a private one from xvfb-run; on x86 they form a group of
+#               their own, display_tests by default.
 #   PROPERTIES: test properties for every discovered case (e.g. FIXTURES_REQUIRED, TIMEOUT); of
 #               them only FIXTURES_REQUIRED carries over to the x86 group.
 function(tidewire_add_test)
@@ -80,7 +81,7 @@ function(tidewire_add_test)
   elseif(TIDEWIRE_WINE_FLAVOUR STREQUAL "wine")
     if(T_DISPLAY)
       set_property(TARGET ${T_NAME} PROPERTY CROSSCOMPILING_EMULATOR
-                   xvfb-run -a ${CMAKE_BINARY_DIR}/wine-run)
+                   ${CMAKE_SOURCE_DIR}/cmake/with-display ${CMAKE_BINARY_DIR}/wine-run)
     endif()
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
                          PROPERTIES LABELS wine ${T_PROPERTIES})
@@ -128,7 +129,7 @@ function(tidewire_finish_tests)
     get_property(display GLOBAL PROPERTY TIDEWIRE_X86_${group}_DISPLAY)
     if(display)
       set_property(TARGET ${program} PROPERTY CROSSCOMPILING_EMULATOR
-                   xvfb-run -a ${CMAKE_BINARY_DIR}/wine-run)
+                   ${CMAKE_SOURCE_DIR}/cmake/with-display ${CMAKE_BINARY_DIR}/wine-run)
     endif()
     add_test(NAME x86.${group} COMMAND ${program})
     set_tests_properties(x86.${group} PROPERTIES LABELS wine32 TIMEOUT 900)
