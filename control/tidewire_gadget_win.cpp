@@ -65,6 +65,7 @@ std::span<const InterfaceEntry<CTidewireGadget>> CTidewireGadget::InterfaceMap()
       Entry<G, ITidewireGadget>(),    Entry<G, IDispatch>(),
       Entry<G, IObjectWithSite>(),
       Entry<G, IPersistStreamInit>(),
+      Entry<G, ISpecifyPropertyPages>(),
       Entry<G, IPersist>(),
       Entry<G, IViewObjectEx>(),
       Entry<G, IViewObject2>(),
@@ -345,6 +346,18 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::InitNew() {
     engine_->NotifySettingsLoaded();
     return S_OK;
   });
+}
+
+// ISpecifyPropertyPages
+
+HRESULT STDMETHODCALLTYPE CTidewireGadget::GetPages(CAUUID* pages) {
+  if (pages == nullptr) return E_POINTER;
+  pages->cElems = 0;
+  pages->pElems = static_cast<GUID*>(::CoTaskMemAlloc(sizeof(GUID)));
+  if (pages->pElems == nullptr) return E_OUTOFMEMORY;
+  pages->pElems[0] = CLSID_TidewireGadgetPropPage;
+  pages->cElems = 1;
+  return S_OK;
 }
 
 // ISupportErrorInfo

@@ -2,8 +2,9 @@
 // CTidewireGadget: the ticker control as a COM object. It owns the ticker engine and gives it to
 // containers and scripts: automation (ITidewireGadget, dual), the site, persistence in a
 // container's stream or in the user's registry, in-place activation and drawing (OleControl),
-// the pause item of the container's menu (IContextMenu), error-information support and class
-// information. Its primary virtual table is that of ITidewireGadget.
+// the pause item of the container's menu (IContextMenu), its settings page
+// (ISpecifyPropertyPages), error-information support and class information. Its primary virtual
+// table is that of ITidewireGadget.
 
 #include <ocidl.h>
 #include <shobjidl.h>
@@ -24,7 +25,8 @@ namespace tidewire {
 
 class CTidewireGadget
     : public ComObject<CTidewireGadget, ITidewireGadget, IObjectWithSite, IPersistStreamInit,
-                       OleControl, ISupportErrorInfo, IProvideClassInfo2, IContextMenu> {
+                       ISpecifyPropertyPages, OleControl, ISupportErrorInfo, IProvideClassInfo2,
+                       IContextMenu> {
  public:
   explicit CTidewireGadget(IUnknown* outer);
   static std::span<const InterfaceEntry<CTidewireGadget>> InterfaceMap();
@@ -76,6 +78,9 @@ class CTidewireGadget
   HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) override;
   HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
   HRESULT STDMETHODCALLTYPE InitNew() override;
+
+  // ISpecifyPropertyPages: the settings page.
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
 
   // ISupportErrorInfo
   HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;

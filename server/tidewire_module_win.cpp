@@ -2,6 +2,7 @@
 
 #include "control/tidewire_gadget_win.h"
 #include "ole/module_lock.h"
+#include "settings/settings_page_win.h"
 #include "tidewire_idl.h"
 
 namespace tidewire {
@@ -12,7 +13,8 @@ CTidewireModule& CTidewireModule::Instance() {
 }
 
 CTidewireModule::CTidewireModule()
-    : classes_{{CLSID_TidewireGadget, &CTidewireGadget::CreateInstance, nullptr}} {}
+    : classes_{{CLSID_TidewireGadget, &CTidewireGadget::CreateInstance, nullptr},
+               {CLSID_TidewireGadgetPropPage, &CTidewireGadgetPropPage::CreateInstance, nullptr}} {}
 
 HRESULT CTidewireModule::GetClassObject(REFCLSID classId, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;

@@ -32,7 +32,7 @@ class CTidewireModule {
   CTidewireModule();
 
   std::mutex lock_;
-  ClassEntry classes_[1];
+  ClassEntry classes_[2];
 };
 
 }  // namespace tidewire
