@@ -1,6 +1,6 @@
 // Cleans arbitrary text and checks what every cleaned text satisfies; for shorter texts also
-// checks each pattern step of the cleanup against a plain backtracking reference that searches
-// every rest afresh.
+// checks each pattern step of the cleanup table against a plain backtracking reference that
+// searches every rest afresh.
 //
 // Input: one byte per code unit (0x00-0xFE as they are, 0xFF followed by two bytes for any other).
 
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz/fuzz_input.h"
+#include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
 #include "processing/text_cleanup.h"
 
@@ -29,7 +30,7 @@ std::u16string Decode(const std::uint8_t* data, std::size_t size) {
 // Returns false when the plain search gives up at its step limit.
 bool ReferenceReplaceAll(std::u16string rest, const char16_t* pattern, std::u16string* out) {
   PatternMatcher plain(tidewire::MatchStrategy::kPlainBacktracking);
-  Check(plain.Compile(pattern, true) == tidewire::kPatternOk);
+  Check(plain.Compile(pattern, true) == tidewire::PatternError::kOk);
   MatchContext match;
   match.SetStepLimit(2000000);
   out->clear();
@@ -58,20 +59,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   if (input.size() > 2000) return 0;
-  static const char16_t* const kPatterns[] = {u"<table>",
-                                              u"</td>",
-                                              u"<a[^>]+href=([^ >]+)[^>]*>(.*?)</a>",
-                                              u"<font[^>]*color=([^ >]+)[^>]*>(.*?)</font>",
-                                              u"<([^>]|\n)*>",
-                                              u" +",
-                                              u"-+",
-                                              u"( -)+",
-                                              u",+"};
-  for (const char16_t* pattern : kPatterns) {
+  for (const tidewire::CleanupStep& step : tidewire::kCleanupSteps) {
+    if (step.kind != tidewire::CleanupStepKind::kPattern) continue;
+    const std::u16string pattern(step.search);
     std::u16string expected;
-    if (!ReferenceReplaceAll(input, pattern, &expected)) continue;
+    if (!ReferenceReplaceAll(input, pattern.c_str(), &expected)) continue;
     std::u16string replaced = input;
-    tidewire::PatternReplace(replaced, pattern, u"#", true, false, true);
+    tidewire::PatternReplace(replaced, pattern.c_str(), u"#", true, false, true);
     Check(replaced == expected);
   }
   return 0;

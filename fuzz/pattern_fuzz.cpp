@@ -39,10 +39,10 @@ bool SameResult(bool a, const MatchContext& x, bool b, const MatchContext& y) {
 void Exercise(const std::u16string& pattern, const std::u16string& text, bool caseSensitive) {
   PatternMatcher fast;
   PatternMatcher plain(MatchStrategy::kPlainBacktracking);
-  const int error = fast.Compile(pattern.c_str(), caseSensitive);
+  const tidewire::PatternError error = fast.Compile(pattern.c_str(), caseSensitive);
   Check(error == plain.Compile(pattern.c_str(), caseSensitive));
-  Check(error >= 0 && error <= 10);
-  if (error != tidewire::kPatternOk) return;
+  Check(static_cast<int>(error) >= 0 && static_cast<int>(error) <= 10);
+  if (error != tidewire::PatternError::kOk) return;
 
   // Both searches may take exponential time (the fast one prunes only patterns without
   // back-references and ! items), so both are bounded; where the plain one finishes, the fast one

@@ -42,25 +42,25 @@
 namespace tidewire {
 
 // Results of PatternMatcher::Compile; the numbers are part of the interface.
-enum PatternError : int {
-  kPatternOk = 0,
-  kPatternOutOfMemory = 1,
-  kPatternUnclosedBrace = 2,        // "{" without "}"
-  kPatternUnclosedParenthesis = 3,  // "(" without ")"
-  kPatternUnclosedBracket = 4,      // "[" without "]", or a range without upper bound: "[a-]"
-  kPatternBadAbbreviation = 5,      // an abbreviation whose expansion fails to compile
-  kPatternEmptySet = 6,             // "[]" or "[^]"
-  kPatternUnknownGroup = 7,         // a back-reference to a group not opened before it
-  kPatternReversedRange = 8,        // "[z-a]"
-  kPatternEmptyRepetition = 9,      // *, +, *? or +? after an item that can match nothing
-  kPatternMissing = 10,             // null pattern
+enum class PatternError : int {
+  kOk = 0,
+  kOutOfMemory = 1,
+  kUnclosedBrace = 2,        // "{" without "}"
+  kUnclosedParenthesis = 3,  // "(" without ")"
+  kUnclosedBracket = 4,      // "[" without "]", or a range without upper bound: "[a-]"
+  kBadAbbreviation = 5,      // an abbreviation whose expansion fails to compile
+  kEmptySet = 6,             // "[]" or "[^]"
+  kUnknownGroup = 7,         // a back-reference to a group not opened before it
+  kReversedRange = 8,        // "[z-a]"
+  kEmptyRepetition = 9,      // *, +, *? or +? after an item that can match nothing
+  kMissing = 10,             // null pattern
 };
 
 inline constexpr std::size_t kNoPosition = ~std::size_t{0};
 
 // Position of the first occurrence of `literal` in `text` at or after `from`, or kNoPosition.
-// Scans for the first code unit with the C library's byte search, which is several times faster
-// than comparing code unit by code unit on long texts; the matcher uses it for pattern prefixes.
+// Scans for the first code unit several units at a time, which is several times faster than
+// comparing unit by unit on long texts; the matcher uses it for pattern prefixes.
 std::size_t FindLiteral(std::u16string_view text, std::u16string_view literal, std::size_t from);
 
 // Start and end (exclusive) of a match or match group, as offsets into the caller's input;
@@ -135,11 +135,15 @@ class PatternMatcher {
   PatternMatcher(PatternMatcher&&) noexcept;
   PatternMatcher& operator=(PatternMatcher&&) noexcept;
 
-  // Compiles a zero-terminated pattern, discarding the previous program; returns a PatternError.
+  // Compiles a zero-terminated pattern, discarding the previous program; returns the error.
   // After an error the matcher holds no program and matches nothing.
-  int Compile(const char16_t* pattern, bool caseSensitive);
-  int Error() const { return error_; }
+  PatternError Compile(const char16_t* pattern, bool caseSensitive);
+  PatternError Error() const { return error_; }
   std::size_t GroupCount() const;
+  // Code units that every match contains (as compared: lower-cased when compiled case-
+  // insensitively), each once; a text that lacks one of them holds no match. Not necessarily all
+  // such units: alternatives and optional items contribute none.
+  std::u16string_view RequiredUnits() const;
 
   // Finds the leftmost match in a zero-terminated input.
   bool Match(const char16_t* input, MatchContext* context) const;
@@ -153,7 +157,7 @@ class PatternMatcher {
 
  private:
   MatchStrategy strategy_;
-  int error_ = kPatternMissing;
+  PatternError error_ = PatternError::kMissing;
   std::unique_ptr<pattern_internal::Program> program_;
 };
 

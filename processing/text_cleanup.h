@@ -8,10 +8,10 @@
 namespace tidewire {
 
 // PatternReplace results.
-enum PatternReplaceResult : int {
-  kPatternReplaceDone = 0,
-  kPatternReplaceBadPattern = 2,
-  kPatternReplaceNoMatch = 3,
+enum class PatternReplaceResult : int {
+  kDone = 0,
+  kBadPattern = 2,
+  kNoMatch = 3,
 };
 
 // Replaces the leftmost match of `pattern` (see pattern_matcher.h) in `text` by `replacement`;
@@ -21,10 +21,10 @@ enum PatternReplaceResult : int {
 // the character after it, and the next search starts behind that character.
 // With `substituteGroups`, "{$k}" in the replacement (k = 1, 2, ...) stands for the text of match
 // group k - 1 (empty if the group took no part); other text is copied as it stands.
-// Returns kPatternReplaceDone, kPatternReplaceNoMatch, or kPatternReplaceBadPattern (text
-// unchanged).
-int PatternReplace(std::u16string& text, const char16_t* pattern, std::u16string_view replacement,
-                   bool replaceAll, bool substituteGroups, bool caseSensitive);
+// Returns kDone, kNoMatch, or kBadPattern (text unchanged).
+PatternReplaceResult PatternReplace(std::u16string& text, const char16_t* pattern,
+                                    std::u16string_view replacement, bool replaceAll,
+                                    bool substituteGroups, bool caseSensitive);
 
 // Cleans one feed text in place: drops markup, links and coloured font runs, decodes the common
 // entities (also when escaped twice), turns line breaks and tabs into spaces, collapses runs of

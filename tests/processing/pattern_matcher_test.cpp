@@ -38,14 +38,14 @@ Found Collect(bool matched, const MatchContext& c) {
 // Every semantic case runs with the fast search and with the plain backtracking search.
 class PatternMatcherTest : public ::testing::TestWithParam<MatchStrategy> {
  protected:
-  int Compile(const std::u16string& pattern, bool caseSensitive = true) {
+  PatternError Compile(const std::u16string& pattern, bool caseSensitive = true) {
     matcher_ = PatternMatcher(GetParam());
     return matcher_.Compile(pattern.c_str(), caseSensitive);
   }
 
   Found Find(const std::u16string& pattern, const std::u16string& input,
              bool caseSensitive = true) {
-    EXPECT_EQ(Compile(pattern, caseSensitive), kPatternOk);
+    EXPECT_EQ(Compile(pattern, caseSensitive), PatternError::kOk);
     MatchContext context;
     const bool matched = matcher_.Match(input.data(), input.size(), &context);
     return Collect(matched, context);
@@ -72,56 +72,56 @@ INSTANTIATE_TEST_SUITE_P(BothStrategies, PatternMatcherTest,
                          });
 
 TEST_P(PatternMatcherTest, CompileErrorsHaveTheirCodes) {
-  EXPECT_EQ(Compile(u"(a*)+"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"[]"), kPatternEmptySet);
-  EXPECT_EQ(Compile(u"[^]"), kPatternEmptySet);
-  EXPECT_EQ(Compile(u"[b-a]"), kPatternReversedRange);
-  EXPECT_EQ(Compile(u"(ab"), kPatternUnclosedParenthesis);
-  EXPECT_EQ(Compile(u"{ab"), kPatternUnclosedBrace);
-  EXPECT_EQ(Compile(u"\\1"), kPatternUnknownGroup);
-  EXPECT_EQ(Compile(u"{a}\\1"), kPatternUnknownGroup);
-  EXPECT_EQ(Compile(u"[a-]"), kPatternUnclosedBracket);
-  EXPECT_EQ(Compile(u"[abc"), kPatternUnclosedBracket);
-  EXPECT_EQ(Compile(u"[a\\"), kPatternUnclosedBracket);
-  EXPECT_EQ(matcher_.Compile(nullptr, true), kPatternMissing);
+  EXPECT_EQ(Compile(u"(a*)+"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"[]"), PatternError::kEmptySet);
+  EXPECT_EQ(Compile(u"[^]"), PatternError::kEmptySet);
+  EXPECT_EQ(Compile(u"[b-a]"), PatternError::kReversedRange);
+  EXPECT_EQ(Compile(u"(ab"), PatternError::kUnclosedParenthesis);
+  EXPECT_EQ(Compile(u"{ab"), PatternError::kUnclosedBrace);
+  EXPECT_EQ(Compile(u"\\1"), PatternError::kUnknownGroup);
+  EXPECT_EQ(Compile(u"{a}\\1"), PatternError::kUnknownGroup);
+  EXPECT_EQ(Compile(u"[a-]"), PatternError::kUnclosedBracket);
+  EXPECT_EQ(Compile(u"[abc"), PatternError::kUnclosedBracket);
+  EXPECT_EQ(Compile(u"[a\\"), PatternError::kUnclosedBracket);
+  EXPECT_EQ(matcher_.Compile(nullptr, true), PatternError::kMissing);
   // Repetitions of items that can match nothing, including stacked operators, missing items, !
   // items and back-references (whose group may have matched nothing).
-  EXPECT_EQ(Compile(u"(a?)*"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"(a*)*?"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"(a|b*)+?"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"a**"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"*a"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"!a*"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"{a}\\0+"), kPatternEmptyRepetition);
-  EXPECT_EQ(Compile(u"()*"), kPatternEmptyRepetition);
+  EXPECT_EQ(Compile(u"(a?)*"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"(a*)*?"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"(a|b*)+?"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"a**"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"*a"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"!a*"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"{a}\\0+"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"()*"), PatternError::kEmptyRepetition);
   // Allowed: ? of anything, repetition of items that always consume.
-  EXPECT_EQ(Compile(u"(a*)?"), kPatternOk);
-  EXPECT_EQ(Compile(u"(a*b)*"), kPatternOk);
-  EXPECT_EQ(Compile(u"a+*"), kPatternOk);
-  EXPECT_EQ(Compile(u"{a}\\0"), kPatternOk);
+  EXPECT_EQ(Compile(u"(a*)?"), PatternError::kOk);
+  EXPECT_EQ(Compile(u"(a*b)*"), PatternError::kOk);
+  EXPECT_EQ(Compile(u"a+*"), PatternError::kOk);
+  EXPECT_EQ(Compile(u"{a}\\0"), PatternError::kOk);
 }
 
 TEST_P(PatternMatcherTest, FirstErrorFromTheLeftWins) {
-  EXPECT_EQ(Compile(u"[b-a]("), kPatternReversedRange);
-  EXPECT_EQ(Compile(u"(\\1"), kPatternUnknownGroup);
-  EXPECT_EQ(Compile(u"({a"), kPatternUnclosedBrace);  // the innermost open item is reported
-  EXPECT_EQ(Compile(u"{(a"), kPatternUnclosedParenthesis);
-  EXPECT_EQ(Compile(u"(a}b)"), kPatternUnclosedParenthesis);  // the stray } ends the pattern
-  EXPECT_EQ(Compile(u"{a)b}"), kPatternUnclosedBrace);
+  EXPECT_EQ(Compile(u"[b-a]("), PatternError::kReversedRange);
+  EXPECT_EQ(Compile(u"(\\1"), PatternError::kUnknownGroup);
+  EXPECT_EQ(Compile(u"({a"), PatternError::kUnclosedBrace);  // the innermost open item is reported
+  EXPECT_EQ(Compile(u"{(a"), PatternError::kUnclosedParenthesis);
+  EXPECT_EQ(Compile(u"(a}b)"), PatternError::kUnclosedParenthesis);  // the stray } ends the pattern
+  EXPECT_EQ(Compile(u"{a)b}"), PatternError::kUnclosedBrace);
 }
 
 TEST_P(PatternMatcherTest, CaseInsensitiveCompileFoldsThePatternText) {
-  EXPECT_EQ(Compile(u"[Z-a]", true), kPatternOk);
-  EXPECT_EQ(Compile(u"[Z-a]", false), kPatternReversedRange);  // folded to [z-a]
+  EXPECT_EQ(Compile(u"[Z-a]", true), PatternError::kOk);
+  EXPECT_EQ(Compile(u"[Z-a]", false), PatternError::kReversedRange);  // folded to [z-a]
   // \D is the letter D when case matters, the digit abbreviation when folded.
   EXPECT_EQ(Where(u"\\D", u"D7"), Bounds(0, 1));
   EXPECT_EQ(Where(u"\\D", u"D7", false), Bounds(1, 2));
 }
 
 TEST_P(PatternMatcherTest, AFailedCompileLeavesNoProgram) {
-  ASSERT_EQ(Compile(u"a"), kPatternOk);
-  ASSERT_EQ(matcher_.Compile(u"(a", true), kPatternUnclosedParenthesis);
-  EXPECT_EQ(matcher_.Error(), kPatternUnclosedParenthesis);
+  ASSERT_EQ(Compile(u"a"), PatternError::kOk);
+  ASSERT_EQ(matcher_.Compile(u"(a", true), PatternError::kUnclosedParenthesis);
+  EXPECT_EQ(matcher_.Error(), PatternError::kUnclosedParenthesis);
   MatchContext context;
   EXPECT_FALSE(matcher_.Match(u"a", &context));
 }
@@ -266,7 +266,7 @@ TEST_P(PatternMatcherTest, GroupsRecordTheirLastMatch) {
   EXPECT_EQ(repeated.groups[0].start, 2u);
   EXPECT_EQ(repeated.groups[0].end, 3u);
   EXPECT_EQ(Find(u"{a}|b", u"b").groups[0].start, kNoPosition);
-  ASSERT_EQ(Compile(u"(a)(b)"), kPatternOk);
+  ASSERT_EQ(Compile(u"(a)(b)"), PatternError::kOk);
   EXPECT_EQ(matcher_.GroupCount(), 0u);  // parentheses never capture
   // A failed alternative's group bounds are undone.
   const Found undone = Find(u"({a}x)|(ay)", u"ay");
@@ -314,13 +314,13 @@ TEST_P(PatternMatcherTest, NegatedItems) {
 }
 
 TEST_P(PatternMatcherTest, InputRangeEndsTheInput) {
-  ASSERT_EQ(Compile(u"a.b"), kPatternOk);
+  ASSERT_EQ(Compile(u"a.b"), PatternError::kOk);
   const std::u16string withNul(u"a\0b", 3);
   MatchContext context;
   EXPECT_TRUE(matcher_.Match(withNul.data(), withNul.size(), &context));
   EXPECT_EQ(context.End(), 3u);
   EXPECT_FALSE(matcher_.Match(withNul.c_str(), &context));  // zero-terminated: the input is "a"
-  ASSERT_EQ(Compile(u"b$"), kPatternOk);
+  ASSERT_EQ(Compile(u"b$"), PatternError::kOk);
   EXPECT_TRUE(matcher_.Match(u"abc", 2, &context));
   EXPECT_EQ(context.End(), 2u);
   EXPECT_FALSE(matcher_.Match(nullptr, &context));
@@ -329,7 +329,7 @@ TEST_P(PatternMatcherTest, InputRangeEndsTheInput) {
 }
 
 TEST_P(PatternMatcherTest, MatchFromTreatsTheRestAsItsOwnInput) {
-  ASSERT_EQ(Compile(u"^ab"), kPatternOk);
+  ASSERT_EQ(Compile(u"^ab"), PatternError::kOk);
   const std::u16string text = u"abab";
   SearchMemo memo;
   MatchContext context;
@@ -338,7 +338,7 @@ TEST_P(PatternMatcherTest, MatchFromTreatsTheRestAsItsOwnInput) {
   EXPECT_FALSE(matcher_.MatchFrom(text, 1, &memo, &context));
   EXPECT_FALSE(matcher_.MatchFrom(text, 5, &memo, &context));
   // A memo that saw another text starts afresh instead of reusing what it learnt.
-  ASSERT_EQ(Compile(u"<[^>]*>"), kPatternOk);
+  ASSERT_EQ(Compile(u"<[^>]*>"), PatternError::kOk);
   const std::u16string first = u"<<<<<<<<";
   const std::u16string second = u"<<<<<<<>";
   EXPECT_FALSE(matcher_.MatchFrom(first, 0, &memo, &context));
@@ -346,9 +346,9 @@ TEST_P(PatternMatcherTest, MatchFromTreatsTheRestAsItsOwnInput) {
 }
 
 TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
-  EXPECT_EQ(Compile(std::u16string(100000, u'(')), kPatternUnclosedParenthesis);
-  EXPECT_EQ(Compile(std::u16string(100000, u'{')), kPatternUnclosedBrace);
-  EXPECT_EQ(Compile(std::u16string(100000, u'[')), kPatternUnclosedBracket);
+  EXPECT_EQ(Compile(std::u16string(100000, u'(')), PatternError::kUnclosedParenthesis);
+  EXPECT_EQ(Compile(std::u16string(100000, u'{')), PatternError::kUnclosedBrace);
+  EXPECT_EQ(Compile(std::u16string(100000, u'[')), PatternError::kUnclosedBracket);
   const std::size_t depth = 30000;
   EXPECT_EQ(Where(std::u16string(depth, u'(') + u"a" + std::u16string(depth, u')'), u"xa"),
             Bounds(1, 2));
@@ -362,7 +362,7 @@ TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
   // The question marks pair up into lazy ?? operators, so the outermost one skips first.
   EXPECT_EQ(Where(u"a" + std::u16string(depth, u'?'), u"a"), Bounds(0, 0));
   EXPECT_EQ(Where(u"a" + std::u16string(depth + 1, u'?'), u"a"), Bounds(0, 1));
-  EXPECT_EQ(Compile(u"a" + std::u16string(100000, u'+')), kPatternOk);
+  EXPECT_EQ(Compile(u"a" + std::u16string(100000, u'+')), PatternError::kOk);
   // Each stacked + retries all the ones inside it, so matching stays at a moderate depth.
   EXPECT_EQ(Where(u"a" + std::u16string(1000, u'+'), u"aaa"), Bounds(0, 3));
 }
@@ -372,20 +372,20 @@ TEST(PatternMatcherStepLimit, BoundsThePlainSearchButNotTheFastOne) {
   MatchContext context;
   context.SetStepLimit(100000);
   PatternMatcher plain(MatchStrategy::kPlainBacktracking);
-  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), kPatternOk);
+  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), PatternError::kOk);
   EXPECT_FALSE(plain.Match(input.c_str(), &context));
   EXPECT_TRUE(context.StepLimitReached());
   PatternMatcher fast;
-  ASSERT_EQ(fast.Compile(u"(a|a)*b", true), kPatternOk);
+  ASSERT_EQ(fast.Compile(u"(a|a)*b", true), PatternError::kOk);
   EXPECT_FALSE(fast.Match(input.c_str(), &context));
   EXPECT_FALSE(context.StepLimitReached());
   // Back-references keep the fast search from pruning, and the bound still holds for it.
   const std::u16string letters = std::u16string(40, u'w') + u"!";
-  ASSERT_EQ(fast.Compile(u"{\\w}*{\\z}\\1", true), kPatternOk);
+  ASSERT_EQ(fast.Compile(u"{\\w}*{\\z}\\1", true), PatternError::kOk);
   EXPECT_FALSE(fast.Match(letters.c_str(), &context));
   EXPECT_TRUE(context.StepLimitReached());
   // The pruned search also settles the nested case without trying every split of the input.
-  ASSERT_EQ(fast.Compile(u"((aa)|(a))*b", true), kPatternOk);
+  ASSERT_EQ(fast.Compile(u"((aa)|(a))*b", true), PatternError::kOk);
   EXPECT_FALSE(fast.Match(input.c_str(), &context));
   EXPECT_FALSE(context.StepLimitReached());
 }
@@ -424,9 +424,9 @@ TEST(PatternMatcherDifferential, FastSearchFindsWhatPlainBacktrackingFinds) {
     const bool caseSensitive = rng() % 2 == 0;
     PatternMatcher fast;
     PatternMatcher plain(MatchStrategy::kPlainBacktracking);
-    const int error = fast.Compile(pattern.c_str(), caseSensitive);
+    const PatternError error = fast.Compile(pattern.c_str(), caseSensitive);
     ASSERT_EQ(error, plain.Compile(pattern.c_str(), caseSensitive));
-    if (error != kPatternOk) continue;
+    if (error != PatternError::kOk) continue;
     for (int k = 0; k < 8; ++k) {
       const std::u16string input = RandomInput(rng);
       MatchContext a;
@@ -451,8 +451,8 @@ TEST(PatternMatcherDifferential, SharedMemoAcrossSearchesChangesNoResult) {
     const std::u16string pattern = RandomPattern(rng);
     PatternMatcher fast;
     PatternMatcher plain(MatchStrategy::kPlainBacktracking);
-    if (fast.Compile(pattern.c_str(), true) != kPatternOk) continue;
-    ASSERT_EQ(plain.Compile(pattern.c_str(), true), kPatternOk);
+    if (fast.Compile(pattern.c_str(), true) != PatternError::kOk) continue;
+    ASSERT_EQ(plain.Compile(pattern.c_str(), true), PatternError::kOk);
     std::u16string text;
     for (int k = 0; k < 4; ++k) text += RandomInput(rng);
     SearchMemo memo;
