@@ -1,0 +1,189 @@
+// demo_run_win: runs TidewireApp for the demo. It stores the control's settings so that the band
+// reads the given feeds, places the band on its first start, starts the program and then either
+// waits until the user closes it or records it as 32-bit BMP files: a series of frames of the
+// band, then screenshots of the whole screen with the band, with its menu open and with the About
+// box.
+//
+//   demo_run_win APP FEEDS                      runs APP until it ends; returns its exit code
+//   demo_run_win APP FEEDS OUTDIR SECONDS       writes OUTDIR/band-NNN.bmp (a frame every 50 ms
+//                                               for SECONDS), OUTDIR/screen.bmp, menu.bmp and
+//                                               about.bmp, then closes APP
+//
+// FEEDS is the feed list as the control keeps it: addresses separated by " URL ".
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/memory_byte_stream.h"
+#include "settings/settings_stream.h"
+#include "tests/host/host_process_win.h"
+#include "win/handles.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using tidewire::testing_support::CaptureScreen;
+using tidewire::testing_support::HostProcess;
+using tidewire::testing_support::ScreenPixels;
+
+constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
+// Every feed of the list active, a moderate speed, no pause between lines.
+constexpr std::int32_t DemoSpeed = 6;
+constexpr int FrameMs = 50;
+constexpr WPARAM AboutCommand = 57664;
+
+bool SetBinary(HKEY key, const wchar_t* name, const void* bytes, std::size_t size) {
+  return ::RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(bytes),
+                          static_cast<DWORD>(size)) == ERROR_SUCCESS;
+}
+
+bool StoreSettings(HKEY key, const std::u16string& feeds) {
+  tidewire::SettingsRecord record;
+  record.speech_feed_URLs = feeds;
+  std::u16string flags = u"1";
+  for (std::size_t at = feeds.find(u" URL "); at != std::u16string::npos;
+       at = feeds.find(u" URL ", at + 1)) {
+    flags += u" URL 1";
+  }
+  record.speech_feed_URLs_active = flags;
+  record.speech_speed = DemoSpeed;
+  tidewire::MemoryByteStream stream;
+  return tidewire::SaveSettingsStream(record, stream) == 0 &&
+         SetBinary(key, L"Settings", stream.Bytes().data(), stream.Bytes().size());
+}
+
+// On the first start the band is placed wide near the bottom of the screen, on top.
+bool PlaceBandOnFirstStart(HKEY key) {
+  if (::RegQueryValueExW(key, L"ClientSettings", nullptr, nullptr, nullptr, nullptr) ==
+      ERROR_SUCCESS) {
+    return true;
+  }
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const LONG width = std::min<LONG>(640, work.right - work.left - 40);
+  const LONG left = (work.left + work.right) / 2 - width / 2;
+  const LONG top = work.bottom - 48;
+  const std::int32_t record[5] = {
+      1, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+      static_cast<std::int32_t>(left + width), static_cast<std::int32_t>(top + 16)};
+  return SetBinary(key, L"ClientSettings", record, sizeof(record));
+}
+
+struct FoundWindow {
+  DWORD process;
+  const wchar_t* title;
+  HWND window;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM found) {
+  auto* wanted = reinterpret_cast<FoundWindow*>(found);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  wchar_t title[32] = {};
+  ::GetWindowTextW(window, title, 32);
+  if (owner != wanted->process || !::IsWindowVisible(window) ||
+      std::wstring(title) != wanted->title) {
+    return TRUE;
+  }
+  wanted->window = window;
+  return FALSE;
+}
+
+// The visible top-level window of `process` with `title`, once there is one (up to 10 s).
+HWND WaitForTitledWindow(DWORD process, const wchar_t* title) {
+  FoundWindow found{process, title, nullptr};
+  for (int tries = 0; tries < 100 && found.window == nullptr; ++tries) {
+    ::EnumWindows(&MatchTitle, reinterpret_cast<LPARAM>(&found));
+    if (found.window == nullptr) std::this_thread::sleep_for(100ms);
+  }
+  return found.window;
+}
+
+std::wstring Wide(const char* text) {
+  const std::string narrow(text);
+  return std::wstring(narrow.begin(), narrow.end());
+}
+
+int Record(HostProcess& app, const std::wstring& folder, int seconds) {
+  const HWND window = app.WaitForWindow();
+  if (window == nullptr) {
+    std::fprintf(stderr, "demo_run_win: no window\n");
+    return 1;
+  }
+  // The first pass of the downloads brings the first line.
+  std::this_thread::sleep_for(2s);
+  RECT band{};
+  ::GetWindowRect(window, &band);
+  const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  std::vector<ScreenPixels> frames;
+  ScreenPixels whole;
+  const int count = seconds * 1000 / FrameMs;
+  auto next = std::chrono::steady_clock::now();
+  for (int frame = 0; frame < count; ++frame) {
+    frames.push_back(CaptureScreen(band));
+    if (frame == count / 2) whole = CaptureScreen(screen);
+    next += std::chrono::milliseconds(FrameMs);
+    std::this_thread::sleep_until(next);
+  }
+  // The menu of a right-click on the band, closed again with Escape.
+  ::PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM((band.right - band.left) / 3, 10));
+  std::this_thread::sleep_for(1s);
+  const ScreenPixels menu = CaptureScreen(screen);
+  ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  std::this_thread::sleep_for(500ms);
+  // The About box, closed with its OK button.
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(window, &process);
+  ::PostMessageW(window, WM_COMMAND, AboutCommand, 0);
+  const HWND about = WaitForTitledWindow(process, L"About");
+  std::this_thread::sleep_for(500ms);
+  const ScreenPixels aboutBox = CaptureScreen(screen);
+  if (about != nullptr) ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+  std::this_thread::sleep_for(500ms);
+
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  bool written = whole.WriteBmp(folder + L"\\screen.bmp") &&
+                 menu.WriteBmp(folder + L"\\menu.bmp") &&
+                 aboutBox.WriteBmp(folder + L"\\about.bmp") && about != nullptr;
+  for (std::size_t at = 0; at < frames.size(); ++at) {
+    wchar_t name[32];
+    std::swprintf(name, 32, L"\\band-%03u.bmp", static_cast<unsigned>(at));
+    written = frames[at].WriteBmp(folder + name) && written;
+  }
+  const auto code = app.WaitForExit();
+  return written && code.has_value() ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr, "usage: demo_run_win APP FEEDS [OUTDIR SECONDS]\n");
+    return 2;
+  }
+  tidewire::UniqueRegKey key;
+  const std::wstring feeds = Wide(argv[2]);
+  if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS ||
+      !StoreSettings(key.Get(), std::u16string(feeds.begin(), feeds.end())) ||
+      !PlaceBandOnFirstStart(key.Get())) {
+    std::fprintf(stderr, "demo_run_win: cannot store the settings\n");
+    return 1;
+  }
+  key.Reset();
+  HostProcess app(Wide(argv[1]));
+  if (!app.Started()) {
+    std::fprintf(stderr, "demo_run_win: cannot start %s\n", argv[1]);
+    return 1;
+  }
+  if (argc == 5) return Record(app, Wide(argv[3]), std::atoi(argv[4]));
+  const auto code = app.WaitForExit(std::chrono::milliseconds(INFINITE));
+  return code.has_value() ? static_cast<int>(*code) : 1;
+}

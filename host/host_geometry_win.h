@@ -1,0 +1,41 @@
+#pragma once
+// The host window's geometry rules: where the pointer grabs the strip, how small it may be
+// dragged, which saved rectangles are restored and where the window goes otherwise.
+
+#include <windows.h>
+
+namespace tidewire {
+
+// The smallest window: wide enough to grab, as high as the band.
+inline constexpr LONG MinimumHostWidth = 50;
+inline constexpr LONG MinimumHostHeight = 16;
+
+// The hit-test code for a point in the window's client coordinates (which start at its top-left
+// corner, the window having no border): columns 0..3 the left sizing border, the last 3 columns
+// the right sizing border, rows 0..5 the caption (the window is dragged there), anything else
+// client.
+LRESULT HostHitTest(POINT client, LONG windowWidth);
+
+// The standard cursor shown over a hit-test code: sizing arrows over borders and corners, the
+// arrow over the caption, the hand over the client area.
+const wchar_t* CursorForHitTest(LRESULT hitTest);
+
+// Adjusts a window rectangle proposed while the user drags `edge` (a WMSZ_ code) so that it
+// keeps the minimum width and height, moving only the dragged edges.
+void ApplyMinimumSize(WPARAM edge, RECT& rect);
+
+// Whether a saved rectangle may be restored as it is: not left of or above the origin and at
+// least the minimum size.
+bool IsRestorablePlacement(const RECT& placement);
+
+// `corner` of a window of `size` pulled back inside `area`: first so that the window does not
+// pass its right and bottom edges, then so that it does not pass its left and top edges.
+POINT KeepInside(const RECT& area, POINT corner, SIZE size);
+
+// The top-left corner that centres a window of `size` over `over`, without any pulling back.
+POINT CentreOver(const RECT& over, SIZE size);
+
+// The top-left corner that centres a window of `size` in `workArea`, kept inside it.
+POINT CentredPosition(const RECT& workArea, SIZE size);
+
+}  // namespace tidewire

@@ -1,0 +1,30 @@
+#pragma once
+// The host's own settings, "ClientSettings", and the order in which the host reads and writes
+// them together with the control's "Settings", both under the current user's
+// SOFTWARE\QUENMAR\TidewireGadget.
+
+#include <ocidl.h>
+#include <windows.h>
+
+#include <cstdint>
+
+namespace tidewire {
+
+// The stored record: 20 bytes, little-endian, no header: the stay-on-top flag, then the window
+// rectangle in screen coordinates (left, top, right, bottom).
+struct ClientSettings {
+  std::int32_t stayOnTop = 1;
+  RECT placement{};
+};
+static_assert(sizeof(std::int32_t) + sizeof(RECT) == 20, "ClientSettings is stored as 20 bytes");
+
+// Loads the control's settings through `persist` from "Settings" (the defaults through InitNew
+// when there are none or they cannot be read), then `client` from "ClientSettings": each field
+// only if the value holds all of its bytes. Failures show as debugger output lines only.
+void LoadHostSettings(IPersistStreamInit& persist, ClientSettings& client);
+
+// Saves the control's settings through `persist` into "Settings", then `client` into
+// "ClientSettings". Failures show as debugger output lines only.
+void SaveHostSettings(IPersistStreamInit& persist, const ClientSettings& client);
+
+}  // namespace tidewire

@@ -1,0 +1,318 @@
+#include "host/main_dlg_win.h"
+
+#include <olectl.h>
+#include <windowsx.h>
+
+#include "host/about_dlg_win.h"
+#include "host/host_geometry_win.h"
+#include "win/module.h"
+#include "win/unique_handle.h"
+
+namespace tidewire {
+namespace {
+
+constexpr WORD MainTemplate = 129;
+constexpr WORD AcceleratorTable = 128;
+constexpr WORD ProgramIcon = 128;
+constexpr LONG_PTR TopmostToolStyles = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+constexpr DWORD HoverTime = 10;
+constexpr wchar_t NormalWindowTitle[] = L"Tidewire";
+
+struct MenuTraits {
+  using Handle = HMENU;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::DestroyMenu(handle); }
+};
+using UniqueMenu = UniqueHandle<MenuTraits>;
+
+// The page list of ISpecifyPropertyPages, freed when it goes.
+struct PageList {
+  CAUUID pages{};
+  PageList() = default;
+  PageList(const PageList&) = delete;
+  PageList& operator=(const PageList&) = delete;
+  ~PageList() { ::CoTaskMemFree(pages.pElems); }
+};
+
+bool IsMouseMessage(UINT message) {
+  return message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK;
+}
+
+// Sets a window's extended styles to `styles`; if that changed them, lets the frame know
+// without moving, sizing, activating or re-stacking the window.
+void SetExtendedStyles(HWND window, LONG_PTR styles) {
+  if (::GetWindowLongPtrW(window, GWL_EXSTYLE) == styles) return;
+  ::SetWindowLongPtrW(window, GWL_EXSTYLE, styles);
+  ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+HICON LoadProgramIcon(int widthMetric, int heightMetric) {
+  return static_cast<HICON>(::LoadImageW(CodeModule(), MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
+                                         ::GetSystemMetrics(widthMetric),
+                                         ::GetSystemMetrics(heightMetric), LR_SHARED));
+}
+
+}  // namespace
+
+CMainDlg::~CMainDlg() { DestroyWindowIfAlive(); }
+
+bool CMainDlg::Create(HWND owner) {
+  return CreateModeless(CodeModule(), MainTemplate, owner) != nullptr;
+}
+
+bool CMainDlg::PreTranslateMessage(MSG& message) {
+  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
+    return accelerators_ != nullptr &&
+           ::TranslateAcceleratorW(Handle(), accelerators_, &message) != 0;
+  }
+  return Handle() != nullptr && ::IsDialogMessageW(Handle(), &message) != 0;
+}
+
+bool CMainDlg::OnIdle() { return false; }
+
+bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  // The control runs without a window: the mouse messages that hit it are its own first.
+  if (IsMouseMessage(message) && site_) site_->ForwardMouseMessage(message, wParam, lParam);
+  result = 0;
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog();
+      result = 1;
+      return true;
+    case WM_ERASEBKGND: result = 1; return true;
+    case WM_PAINT: Paint(); return true;
+    case WM_SIZE:
+      if (site_) site_->FitToClientArea();
+      return false;
+    case WM_NCHITTEST: result = HitTest(lParam); return true;
+    case WM_SETCURSOR: SetHostCursor(reinterpret_cast<HWND>(wParam)); return true;
+    case WM_MOUSEMOVE: RequestHoverAndLeave(); return true;
+    case WM_MOUSELEAVE:
+      if (windowless_) {
+        LRESULT ignored = 0;
+        windowless_->OnWindowMessage(message, wParam, lParam, &ignored);
+      }
+      return false;
+    case WM_LBUTTONDOWN:
+      if (gadget_) gadget_->OpenCurrentLink();
+      return true;
+    case WM_RBUTTONDOWN:
+      ShowHostMenu(lParam);
+      result = 1;
+      return true;
+    case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_SIZING:
+      if (lParam != 0) ApplyMinimumSize(wParam, *reinterpret_cast<RECT*>(lParam));
+      return true;
+    case WM_DESTROY: OnDestroy(); return false;
+    default: return false;
+  }
+}
+
+void CMainDlg::OnInitDialog() {
+  accelerators_ = ::LoadAcceleratorsW(CodeModule(), MAKEINTRESOURCEW(AcceleratorTable));
+  CreateGadget();
+  PlaceWindow();
+  // The template makes a topmost tool window; a saved normal state is brought about by one
+  // toggle.
+  if (client_.stayOnTop == 0) {
+    client_.stayOnTop = 1;
+    ToggleStayOnTop();
+  }
+  ::SendMessageW(Handle(), WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadProgramIcon(SM_CXICON, SM_CYICON)));
+  ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadProgramIcon(SM_CXSMICON, SM_CYSMICON)));
+  if (MessageLoop* loop = MessageLoop::ForCurrentThread()) {
+    loop->AddMessageFilter(*this);
+    loop->AddIdleHandler(*this);
+  }
+  RequestHoverAndLeave();
+}
+
+void CMainDlg::CreateGadget() {
+  ComPtr<IOleClientSite> clientSite;
+  if (FAILED(ControlSite::Create(nullptr, IID_PPV_ARGS(&clientSite), Handle()))) return;
+  site_ = static_cast<ControlSite*>(clientSite.Get());
+  if (FAILED(site_->CreateControl(CLSID_TidewireGadget, IID_PPV_ARGS(&gadget_)))) {
+    gadget_.Reset();
+    return;
+  }
+  gadget_->LoadSettings();
+  // The host's own settings are read (and later written) only through the control's persistence.
+  if (SUCCEEDED(gadget_.As(&persist_))) LoadHostSettings(*persist_.Get(), client_);
+  gadget_.As(&windowless_);
+  gadget_.As(&menu_);
+}
+
+void CMainDlg::PlaceWindow() {
+  const HWND window = Handle();
+  const RECT& saved = client_.placement;
+  if (IsRestorablePlacement(saved)) {
+    // A rectangle on no monitor's work area (one removed since) would leave the strip where
+    // nobody can see or reach it: it is centred instead.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    RECT visible{};
+    if (::GetMonitorInfoW(::MonitorFromRect(&saved, MONITOR_DEFAULTTONEAREST), &monitor) &&
+        ::IntersectRect(&visible, &saved, &monitor.rcWork)) {
+      ::SetWindowPos(window, nullptr, saved.left, saved.top, saved.right - saved.left,
+                     saved.bottom - saved.top, SWP_NOACTIVATE | SWP_NOZORDER);
+      return;
+    }
+  }
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  RECT own{};
+  ::GetWindowRect(window, &own);
+  const POINT corner =
+      CentredPosition(monitor.rcWork, SIZE{own.right - own.left, own.bottom - own.top});
+  ::SetWindowPos(window, nullptr, corner.x, corner.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER);
+}
+
+void CMainDlg::Paint() {
+  PAINTSTRUCT paint;
+  const HDC dc = ::BeginPaint(Handle(), &paint);
+  if (gadget_) {
+    site_->Draw(dc);
+  } else {
+    // Without a control the strip is left plain.
+    ::FillRect(dc, &paint.rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
+  }
+  ::EndPaint(Handle(), &paint);
+}
+
+LRESULT CMainDlg::HitTest(LPARAM screenPoint) const {
+  POINT point{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+  ::MapWindowPoints(nullptr, Handle(), &point, 1);
+  RECT window{};
+  ::GetWindowRect(Handle(), &window);
+  return HostHitTest(point, window.right - window.left);
+}
+
+void CMainDlg::SetHostCursor(HWND window) {
+  const wchar_t* cursor = IDC_ARROW;
+  POINT pointer{};
+  if (gadget_ && ::GetCursorPos(&pointer)) {
+    ::MapWindowPoints(nullptr, window, &pointer, 1);
+    RECT own{};
+    ::GetWindowRect(Handle(), &own);
+    cursor = CursorForHitTest(HostHitTest(pointer, own.right - own.left));
+  }
+  ::SetCursor(::LoadCursorW(nullptr, cursor));
+}
+
+void CMainDlg::RequestHoverAndLeave() {
+  TRACKMOUSEEVENT track{};
+  track.cbSize = sizeof(track);
+  track.dwFlags = TME_HOVER | TME_LEAVE;
+  track.hwndTrack = Handle();
+  track.dwHoverTime = HoverTime;
+  ::TrackMouseEvent(&track);
+}
+
+void CMainDlg::ShowHostMenu(LPARAM clientPoint) {
+  if (!menu_) return;
+  const UniqueMenu menu(::CreatePopupMenu());
+  if (!menu) return;
+  menu_->QueryContextMenu(menu.Get(), 0, FirstControlCommand, LastControlCommand, 0);
+  wchar_t pauseText[] = L"Pause\tCtrl+P";
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof(item);
+  item.fMask = MIIM_STRING;
+  item.dwTypeData = pauseText;
+  ::SetMenuItemInfoW(menu.Get(), 0, TRUE, &item);
+  ::AppendMenuW(menu.Get(), MF_STRING, OptionsCommand, L"Options\tCtrl+O");
+  ::AppendMenuW(menu.Get(), MF_STRING, StayOnTopCommand, L"Stay On Top");
+  ::AppendMenuW(menu.Get(), MF_STRING, AboutCommand, L"About");
+  ::AppendMenuW(menu.Get(), MF_STRING, ExitCommand, L"Exit\tAlt+F4");
+  if (client_.stayOnTop != 0) {
+    ::CheckMenuItem(menu.Get(), StayOnTopCommand, MF_BYCOMMAND | MF_CHECKED);
+  }
+  POINT point{GET_X_LPARAM(clientPoint), GET_Y_LPARAM(clientPoint)};
+  ::ClientToScreen(Handle(), &point);
+  ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, Handle(),
+                   nullptr);
+}
+
+bool CMainDlg::OnCommand(WORD id) {
+  if (id >= FirstControlCommand && id <= LastControlCommand) {
+    if (!menu_) return false;
+    CMINVOKECOMMANDINFO command{};
+    command.cbSize = sizeof(command);
+    command.lpVerb = MAKEINTRESOURCEA(id - FirstControlCommand);
+    menu_->InvokeCommand(&command);
+    return true;
+  }
+  switch (id) {
+    case OptionsCommand: ShowOptions(); return true;
+    case StayOnTopCommand: ToggleStayOnTop(); return true;
+    case AboutCommand: {
+      CAboutDlg about;
+      about.DoModal(::GetActiveWindow());
+      return true;
+    }
+    case ExitCommand:
+    case CloseCommand: CloseHost(id); return true;
+    default: return false;
+  }
+}
+
+void CMainDlg::ToggleStayOnTop() {
+  const HWND window = Handle();
+  client_.stayOnTop = client_.stayOnTop == 0 ? 1 : 0;
+  // Hidden and shown again, the window gains or loses its taskbar button at once.
+  ::ShowWindow(window, SW_HIDE);
+  const LONG_PTR styles = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+  if (client_.stayOnTop != 0) {
+    SetExtendedStyles(window, styles | TopmostToolStyles);
+    ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  } else {
+    SetExtendedStyles(window, styles & ~TopmostToolStyles);
+    ::SetWindowTextW(window, NormalWindowTitle);
+    ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  }
+}
+
+void CMainDlg::ShowOptions() {
+  ComPtr<ISpecifyPropertyPages> specify;
+  if (!gadget_ || FAILED(gadget_.As(&specify))) return;
+  PageList list;
+  if (FAILED(specify->GetPages(&list.pages)) || list.pages.cElems == 0 ||
+      list.pages.pElems == nullptr) {
+    return;
+  }
+  // The page must be creatable in process before the frame is asked to show it.
+  ComPtr<IPropertyPage> page;
+  if (FAILED(::CoCreateInstance(list.pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&page)))) {
+    return;
+  }
+  IUnknown* object = gadget_.Get();
+  ::OleCreatePropertyFrame(Handle(), 0, 0, L"", 1, &object, 1, list.pages.pElems, 0, 0, nullptr);
+}
+
+void CMainDlg::CloseHost(int exitCode) {
+  if (accelerators_ != nullptr) ::DestroyAcceleratorTable(accelerators_);
+  accelerators_ = nullptr;
+  ::GetWindowRect(Handle(), &client_.placement);
+  if (persist_) SaveHostSettings(*persist_.Get(), client_);
+  if (gadget_) gadget_->SaveSettings();
+  DestroyWindowIfAlive();
+  ::PostQuitMessage(exitCode);
+}
+
+void CMainDlg::OnDestroy() {
+  if (MessageLoop* loop = MessageLoop::ForCurrentThread()) {
+    loop->RemoveMessageFilter(*this);
+    loop->RemoveIdleHandler(*this);
+  }
+  // The control lets go of its site and its view of the window while the window still exists;
+  // the control itself goes with the last of the interfaces this object holds.
+  if (site_) site_->Close();
+}
+
+}  // namespace tidewire

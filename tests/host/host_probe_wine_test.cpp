@@ -1,0 +1,323 @@
+// TidewireApp seen from outside (needs a display): started as a process of its own in the test
+// prefix with prepared registry values, its window found and probed through messages, its exit
+// codes and the values it leaves behind. The control reads a feed address on 127.0.0.1 where
+// nothing answers, so its band shows the connecting text scrolling.
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/memory_byte_stream.h"
+#include "settings/settings_stream.h"
+#include "tests/host/host_process_win.h"
+#include "tidewire_idl.h"
+#include "win/com.h"
+#include "win/handles.h"
+
+namespace tidewire {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::CaptureScreen;
+using testing_support::HostProcess;
+using testing_support::ScreenPixels;
+using Bytes = std::vector<std::uint8_t>;
+
+// The built program, on the drive that Wine maps to the root of the file system.
+const std::wstring HostProgram = std::wstring(L"Z:") + TIDEWIRE_HOST_APP;
+constexpr wchar_t ValuesKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
+constexpr WPARAM ExitCommand = 1;
+constexpr WPARAM StayOnTopCommand = 1020;
+constexpr LONG_PTR TopmostTool = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+
+Bytes ReadValue(const wchar_t* name) {
+  Bytes bytes(4096);
+  DWORD size = static_cast<DWORD>(bytes.size());
+  if (::RegGetValueW(HKEY_CURRENT_USER, ValuesKey, name, RRF_RT_REG_BINARY, nullptr, bytes.data(),
+                     &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+void WriteValue(const wchar_t* name, const Bytes& bytes) {
+  UniqueRegKey key;
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, ValuesKey, key.Put()), ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExW(key.Get(), name, 0, REG_BINARY, bytes.data(),
+                             static_cast<DWORD>(bytes.size())),
+            ERROR_SUCCESS);
+}
+
+void DeleteValue(const wchar_t* name) { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, ValuesKey, name); }
+
+Bytes ClientRecord(std::int32_t stayOnTop, RECT rect) {
+  Bytes bytes(20);
+  std::memcpy(bytes.data(), &stayOnTop, 4);
+  std::memcpy(bytes.data() + 4, &rect, 16);
+  return bytes;
+}
+
+// The control's settings as its own Save writes them: one feed on a closed local port, the
+// fastest speed.
+Bytes ControlSettings() {
+  SettingsRecord record;
+  record.speech_feed_URLs = u"http://127.0.0.1:9/closed.xml";
+  record.speech_feed_URLs_active = u"1";
+  record.speech_speed = 10;
+  MemoryByteStream stream;
+  SaveSettingsStream(record, stream);
+  return stream.Bytes();
+}
+
+RECT WindowRect(HWND window) {
+  RECT rect{};
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+// A rectangle as gtest compares and prints it: left, top, right, bottom.
+using Box = std::array<LONG, 4>;
+Box BoxOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
+
+std::wstring Title(HWND window) {
+  wchar_t text[64] = {};
+  ::GetWindowTextW(window, text, 64);
+  return text;
+}
+
+LONG_PTR TopmostToolStyles(HWND window) {
+  return ::GetWindowLongPtrW(window, GWL_EXSTYLE) & TopmostTool;
+}
+
+// Where a window of this size goes when it is centred in its monitor's work area.
+RECT CentredRect(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  const RECT own = WindowRect(window);
+  const LONG width = own.right - own.left;
+  const LONG height = own.bottom - own.top;
+  const LONG left = (work.left + work.right) / 2 - width / 2;
+  const LONG top = (work.top + work.bottom) / 2 - height / 2;
+  return {left, top, left + width, top + height};
+}
+
+// Presses `key` with `modifier` held, as the keyboard would, for the foreground window.
+void PressKeys(WORD modifier, WORD key) {
+  INPUT keys[4] = {};
+  const WORD codes[4] = {modifier, key, key, modifier};
+  for (int at = 0; at < 4; ++at) {
+    keys[at].type = INPUT_KEYBOARD;
+    keys[at].ki.wVk = codes[at];
+    keys[at].ki.dwFlags = at < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  ::SendInput(4, keys, sizeof(INPUT));
+}
+
+class HostProbe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Stored with four bytes more than the control reads: a value the host has written back is
+    // told apart by their absence.
+    Bytes stored = ControlSettings();
+    stored.insert(stored.end(), {0xEE, 0xEE, 0xEE, 0xEE});
+    WriteValue(L"Settings", stored);
+    DeleteValue(L"ClientSettings");
+  }
+  void TearDown() override {
+    host_.reset();
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, ValuesKey);
+  }
+
+  // Starts the program and waits for its window.
+  HWND Start() {
+    host_.emplace(HostProgram);
+    EXPECT_TRUE(host_->Started());
+    const HWND window = host_->Started() ? host_->WaitForWindow() : nullptr;
+    EXPECT_NE(window, nullptr);
+    return window;
+  }
+
+  // Closes the window with `message` and returns the program's exit code.
+  std::optional<DWORD> CloseWith(HWND window, UINT message, WPARAM wParam = 0) {
+    ::PostMessageW(window, message, wParam, 0);
+    const std::optional<DWORD> code = host_->WaitForExit();
+    host_.reset();
+    return code;
+  }
+
+  // The values after a run: the control's settings written back, and the client record.
+  void ExpectValuesWritten(std::int32_t stayOnTop, RECT rect) {
+    EXPECT_EQ(ReadValue(L"Settings"), ControlSettings());
+    EXPECT_EQ(ReadValue(L"ClientSettings"), ClientRecord(stayOnTop, rect));
+  }
+
+  std::optional<HostProcess> host_;
+};
+
+TEST_F(HostProbe, FirstStartCentresATopmostToolWindowAndExitSavesBothValues) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf(CentredRect(window)));
+  EXPECT_EQ(TopmostToolStyles(window), TopmostTool);
+  EXPECT_EQ(::GetWindowLongPtrW(window, GWL_STYLE) & (WS_POPUP | WS_CAPTION), WS_POPUP);
+  EXPECT_EQ(Title(window), L"");
+  const RECT placed = WindowRect(window);
+  EXPECT_EQ(CloseWith(window, WM_COMMAND, ExitCommand), 1u);
+  ExpectValuesWritten(1, placed);
+}
+
+TEST_F(HostProbe, SavedNormalWindowIsRestoredExactlyAndAltF4SavesIt) {
+  const RECT saved{100, 100, 400, 116};
+  WriteValue(L"ClientSettings", ClientRecord(0, saved));
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf(saved));
+  EXPECT_EQ(TopmostToolStyles(window), 0);
+  EXPECT_EQ(Title(window), L"Tidewire");
+  // Alt+F4 passes the accelerators by and closes the window.
+  ::SetForegroundWindow(window);
+  PressKeys(VK_MENU, VK_F4);
+  EXPECT_EQ(host_->WaitForExit(), 2u);
+  host_.reset();
+  ExpectValuesWritten(0, saved);
+}
+
+TEST_F(HostProbe, UnusableSavedPlacementsAreCentred) {
+  struct Case {
+    const char* what;
+    Bytes record;
+    LONG_PTR styles;
+  };
+  const Case cases[] = {
+      {"negative left", ClientRecord(1, {-5, 100, 300, 116}), TopmostTool},
+      {"narrower than 50", ClientRecord(1, {100, 100, 149, 116}), TopmostTool},
+      {"lower than 16", ClientRecord(1, {100, 100, 400, 115}), TopmostTool},
+      {"on no monitor", ClientRecord(1, {30000, 30000, 30300, 30016}), TopmostTool},
+      // Only the flag is stored: it is restored, the rectangle keeps its default.
+      {"flag only", Bytes{0, 0, 0, 0}, 0},
+  };
+  for (const Case& tried : cases) {
+    SCOPED_TRACE(tried.what);
+    WriteValue(L"ClientSettings", tried.record);
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf(CentredRect(window)));
+    EXPECT_EQ(TopmostToolStyles(window), tried.styles);
+    EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+  }
+}
+
+TEST_F(HostProbe, SizingKeepsTheMinimumAndTheEdgesGrabAsBordersAndCaption) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  struct Sizing {
+    WPARAM edge;
+    RECT proposed;
+    RECT expected;
+  };
+  const Sizing sizings[] = {
+      {WMSZ_RIGHT, {100, 100, 130, 116}, {100, 100, 150, 116}},
+      {WMSZ_LEFT, {100, 100, 130, 116}, {80, 100, 130, 116}},
+      {WMSZ_RIGHT, {100, 100, 150, 116}, {100, 100, 150, 116}},
+      {WMSZ_TOP, {100, 100, 300, 110}, {100, 94, 300, 110}},
+      {WMSZ_BOTTOMRIGHT, {100, 100, 120, 110}, {100, 100, 150, 116}},
+      {WMSZ_TOPLEFT, {100, 100, 120, 110}, {70, 94, 120, 110}},
+  };
+  for (const Sizing& sizing : sizings) {
+    RECT rect = sizing.proposed;
+    ::SendMessageW(window, WM_SIZING, sizing.edge, reinterpret_cast<LPARAM>(&rect));
+    EXPECT_EQ(BoxOf(rect), BoxOf(sizing.expected)) << "edge " << sizing.edge;
+  }
+
+  const RECT at = WindowRect(window);
+  const auto hit = [&](LONG x, LONG y) {
+    return ::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(at.left + x, at.top + y));
+  };
+  const LONG width = at.right - at.left;
+  EXPECT_EQ(hit(3, 10), HTLEFT);
+  EXPECT_EQ(hit(4, 5), HTCAPTION);
+  EXPECT_EQ(hit(4, 6), HTCLIENT);
+  EXPECT_EQ(hit(width - 4, 6), HTCLIENT);
+  EXPECT_EQ(hit(width - 3, 10), HTRIGHT);
+  EXPECT_EQ(hit(width / 2, 0), HTCAPTION);
+}
+
+TEST_F(HostProbe, StayOnTopCommandSwitchesBetweenTopmostToolAndTitledNormalWindow) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  ::SendMessageW(window, WM_COMMAND, StayOnTopCommand, 0);
+  EXPECT_EQ(TopmostToolStyles(window), 0);
+  EXPECT_EQ(Title(window), L"Tidewire");
+  EXPECT_TRUE(::IsWindowVisible(window));
+  ::SendMessageW(window, WM_COMMAND, StayOnTopCommand, 0);
+  EXPECT_EQ(TopmostToolStyles(window), TopmostTool);
+  EXPECT_TRUE(::IsWindowVisible(window));
+  const RECT placed = WindowRect(window);
+  EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+  ExpectValuesWritten(1, placed);
+}
+
+// Whether the band's pixels change within `limit`, looking every 100 ms.
+bool BandMoves(HWND window, std::chrono::milliseconds limit) {
+  const ScreenPixels first = CaptureScreen(WindowRect(window));
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(100ms);
+    if (!(CaptureScreen(WindowRect(window)) == first)) return true;
+  }
+  return false;
+}
+
+TEST_F(HostProbe, ControlPPausesAndResumesTheBand) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  ::SetForegroundWindow(window);
+  ASSERT_TRUE(BandMoves(window, 10s)) << "the band never moves";
+  PressKeys(VK_CONTROL, 'P');
+  // Paused, the band keeps still; the first look may still catch the last step.
+  std::this_thread::sleep_for(300ms);
+  EXPECT_FALSE(BandMoves(window, 1500ms));
+  PressKeys(VK_CONTROL, 'P');
+  EXPECT_TRUE(BandMoves(window, 10s));
+}
+
+TEST_F(HostProbe, CreatesTheControlThroughItsAssemblyWhenTheLibraryIsNotRegistered) {
+  const ComInitialization com;
+  {
+    std::wstring library = HostProgram.substr(0, HostProgram.find_last_of(L"/\\") + 1);
+    library += L"Tidewire.dll";
+    const HMODULE module = ::LoadLibraryW(library.c_str());
+    ASSERT_NE(module, nullptr);
+    const auto unregister = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "DllUnregisterServer")));
+    ASSERT_NE(unregister, nullptr);
+    EXPECT_EQ(unregister(), S_OK);
+    ::FreeLibrary(module);
+  }
+  ComPtr<IUnknown> unregistered;
+  ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(&unregistered)),
+            REGDB_E_CLASSNOTREG);
+
+  // Only a control can have written the settings back.
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  const RECT placed = WindowRect(window);
+  EXPECT_EQ(CloseWith(window, WM_COMMAND, ExitCommand), 1u);
+  ExpectValuesWritten(1, placed);
+}
+
+}  // namespace
+}  // namespace tidewire
