@@ -6,7 +6,7 @@
 #include "host/about_dlg_win.h"
 #include "host/host_geometry_win.h"
 #include "win/module.h"
-#include "win/unique_handle.h"
+#include "win/handles.h"
 
 namespace tidewire {
 namespace {
@@ -17,13 +17,6 @@ constexpr WORD ProgramIcon = 128;
 constexpr LONG_PTR TopmostToolStyles = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 constexpr DWORD HoverTime = 10;
 constexpr wchar_t NormalWindowTitle[] = L"Tidewire";
-
-struct MenuTraits {
-  using Handle = HMENU;
-  static constexpr Handle Empty() { return nullptr; }
-  static void Close(Handle handle) { ::DestroyMenu(handle); }
-};
-using UniqueMenu = UniqueHandle<MenuTraits>;
 
 // The page list of ISpecifyPropertyPages, freed when it goes.
 struct PageList {

@@ -51,6 +51,14 @@ struct WindowHandleTraits {
 };
 using UniqueWindow = UniqueHandle<WindowHandleTraits>;
 
+// A menu that no window owns (a popup built for one TrackPopupMenu call).
+struct MenuTraits {
+  using Handle = HMENU;
+  static constexpr Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { ::DestroyMenu(handle); }
+};
+using UniqueMenu = UniqueHandle<MenuTraits>;
+
 struct RegKeyTraits {
   using Handle = HKEY;
   static constexpr Handle Empty() { return nullptr; }
