@@ -125,6 +125,20 @@ void PressKeys(WORD modifier, WORD key) {
   ::SendInput(4, keys, sizeof(INPUT));
 }
 
+// Makes `window` the foreground window and waits until it is, up to five seconds.
+bool BringToFront(HWND window) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < end) {
+    ::SetForegroundWindow(window);
+    if (::GetForegroundWindow() == window) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 class HostProbe : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -187,9 +201,15 @@ TEST_F(HostProbe, SavedNormalWindowIsRestoredExactlyAndAltF4SavesIt) {
   EXPECT_EQ(TopmostToolStyles(window), 0);
   EXPECT_EQ(Title(window), L"Tidewire");
   // Alt+F4 passes the accelerators by and closes the window.
-  ::SetForegroundWindow(window);
-  PressKeys(VK_MENU, VK_F4);
-  EXPECT_EQ(host_->WaitForExit(), 2u);
+  // Under a bare X server the first press may reach the window before it holds the focus:
+  // a press that closed nothing is repeated.
+  std::optional<DWORD> code;
+  for (int attempt = 0; attempt < 3 && !code; ++attempt) {
+    ASSERT_TRUE(BringToFront(window));
+    PressKeys(VK_MENU, VK_F4);
+    code = host_->WaitForExit(10s);
+  }
+  EXPECT_EQ(code, 2u);
   host_.reset();
   ExpectValuesWritten(0, saved);
 }
@@ -283,7 +303,7 @@ bool BandMoves(HWND window, std::chrono::milliseconds limit) {
 TEST_F(HostProbe, ControlPPausesAndResumesTheBand) {
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
-  ::SetForegroundWindow(window);
+  ASSERT_TRUE(BringToFront(window));
   ASSERT_TRUE(BandMoves(window, 10s)) << "the band never moves";
   PressKeys(VK_CONTROL, 'P');
   // Paused, the band keeps still; the first look may still catch the last step.
