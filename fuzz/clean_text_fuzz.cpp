@@ -1,6 +1,6 @@
 // Cleans arbitrary text and checks what every cleaned text satisfies; for shorter texts also
-// checks each pattern step of the cleanup table against a plain backtracking reference that
-// searches every rest afresh.
+// checks each pattern step of the cleanup table against the reference search, which searches
+// every rest afresh.
 //
 // Input: one byte per code unit (0x00-0xFE as they are, 0xFF followed by two bytes for any other).
 
@@ -12,11 +12,9 @@
 #include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
 #include "processing/text_cleanup.h"
+#include "tests/reference/reference_matcher.h"
 
 namespace {
-
-using tidewire::MatchContext;
-using tidewire::PatternMatcher;
 
 void Check(bool condition) {
   if (!condition) __builtin_trap();
@@ -27,19 +25,21 @@ std::u16string Decode(const std::uint8_t* data, std::size_t size) {
 }
 
 // Replacement by definition: match in the text, then in the copied-out rest after each match.
-// Returns false when the plain search gives up at its step limit.
+// Returns false when the reference search gives up at its step limit.
 bool ReferenceReplaceAll(std::u16string rest, const char16_t* pattern, std::u16string* out) {
-  PatternMatcher plain(tidewire::MatchStrategy::kPlainBacktracking);
+  tidewire::testing_support::ReferenceMatcher plain;
   Check(plain.Compile(pattern, true) == tidewire::PatternError::kOk);
-  MatchContext match;
-  match.SetStepLimit(2000000);
+  plain.SetStepLimit(2000000);
   out->clear();
-  while (plain.Match(rest.data(), rest.size(), &match)) {
-    *out += rest.substr(0, match.Start()) + u"#";
-    rest = rest.substr(match.End());
+  for (;;) {
+    const tidewire::testing_support::ReferenceMatch match = plain.Match(rest);
+    if (match.stepLimitReached) return false;
+    if (!match.found) break;
+    *out += rest.substr(0, match.match.start) + u"#";
+    rest = rest.substr(match.match.end);
   }
   *out += rest;
-  return !match.StepLimitReached();
+  return true;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Compiles arbitrary patterns and matches them against arbitrary input, in both case modes, and
-// checks the fast search against the plain backtracking search: same compile result, same match,
+// checks the product's search against the reference search: same compile result, same match,
 // same group bounds, also across successive searches that share what they learnt.
 //
 // Input layout: byte 0 holds flags, byte 1 the pattern length in code units; the rest is text,
@@ -12,12 +12,14 @@
 
 #include "fuzz/fuzz_input.h"
 #include "processing/pattern_matcher.h"
+#include "tests/reference/reference_matcher.h"
 
 namespace {
 
 using tidewire::MatchContext;
-using tidewire::MatchStrategy;
 using tidewire::PatternMatcher;
+using tidewire::testing_support::ReferenceMatch;
+using tidewire::testing_support::ReferenceMatcher;
 
 std::u16string Decode(const std::uint8_t* data, std::size_t size) {
   return tidewire::fuzz::Utf16FromFuzzBytes(data, size);
@@ -27,52 +29,50 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-bool SameResult(bool a, const MatchContext& x, bool b, const MatchContext& y) {
-  if (a != b || x.Start() != y.Start() || x.End() != y.End()) return false;
-  if (x.GroupCount() != y.GroupCount()) return false;
-  for (std::size_t k = 0; k < x.GroupCount(); ++k) {
-    if (x.Group(k).start != y.Group(k).start || x.Group(k).end != y.Group(k).end) return false;
+bool SameResult(const ReferenceMatch& x, bool found, const MatchContext& y) {
+  if (x.found != found || x.match.start != y.Start() || x.match.end != y.End()) return false;
+  if (x.groups.size() != y.GroupCount()) return false;
+  for (std::size_t k = 0; k < x.groups.size(); ++k) {
+    if (x.groups[k].start != y.Group(k).start || x.groups[k].end != y.Group(k).end) return false;
   }
   return true;
 }
 
 void Exercise(const std::u16string& pattern, const std::u16string& text, bool caseSensitive) {
   PatternMatcher fast;
-  PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+  ReferenceMatcher plain;
   const tidewire::PatternError error = fast.Compile(pattern.c_str(), caseSensitive);
   Check(error == plain.Compile(pattern.c_str(), caseSensitive));
   Check(static_cast<int>(error) >= 0 && static_cast<int>(error) <= 10);
   if (error != tidewire::PatternError::kOk) return;
 
   // Both searches may take exponential time (the fast one prunes only patterns without
-  // back-references and ! items), so both are bounded; where the plain one finishes, the fast one
+  // back-references and ! items), so both are bounded; where the reference finishes, the fast one
   // must finish too, with a margin for its different step accounting.
   constexpr std::uint64_t kPlainSteps = 200000;
-  MatchContext plainMatch;
-  plainMatch.SetStepLimit(kPlainSteps);
+  plain.SetStepLimit(kPlainSteps);
   MatchContext fastMatch;
   fastMatch.SetStepLimit(4 * kPlainSteps);
-  const bool found = plain.Match(text.data(), text.size(), &plainMatch);
-  if (plainMatch.StepLimitReached()) return;
+  const ReferenceMatch expected = plain.Match(text);
+  if (expected.stepLimitReached) return;
   const bool fastFound = fast.Match(text.data(), text.size(), &fastMatch);
   Check(!fastMatch.StepLimitReached());
-  Check(SameResult(found, plainMatch, fastFound, fastMatch));
-  if (found) {
-    Check(plainMatch.Start() <= plainMatch.End() && plainMatch.End() <= text.size());
+  Check(SameResult(expected, fastFound, fastMatch));
+  if (expected.found) {
+    Check(expected.match.start <= expected.match.end && expected.match.end <= text.size());
   }
 
   // Successive searches, as replacing every match does them.
   tidewire::SearchMemo memo;
   MatchContext shared;
+  plain.SetStepLimit(kPlainSteps / 8);
   for (std::size_t from = 0, searches = 0; from <= text.size() && searches < 32; ++searches) {
-    MatchContext single;
-    single.SetStepLimit(kPlainSteps / 8);
-    const bool expected = plain.MatchFrom(text, from, nullptr, &single);
-    if (single.StepLimitReached()) return;
+    const ReferenceMatch single = plain.MatchFrom(text, from);
+    if (single.stepLimitReached) return;
     shared.SetStepLimit(kPlainSteps / 2);
-    Check(SameResult(expected, single, fast.MatchFrom(text, from, &memo, &shared), shared));
-    if (!expected) return;
-    from = single.End() > from ? single.End() : from + 1;
+    Check(SameResult(single, fast.MatchFrom(text, from, &memo, &shared), shared));
+    if (!single.found) return;
+    from = single.match.end > from ? single.match.end : from + 1;
   }
 }
 

@@ -71,11 +71,6 @@ struct MatchSpan {
   bool Matched() const { return start != kNoPosition; }
 };
 
-// kFast prunes the backtracking search (known failures, first characters, tight loops over
-// single characters) without changing any result; kPlainBacktracking runs the unpruned search and
-// serves as the reference for the fast one.
-enum class MatchStrategy { kFast, kPlainBacktracking };
-
 namespace pattern_internal {
 struct Program;
 struct Frame {
@@ -130,7 +125,7 @@ class SearchMemo {
 
 class PatternMatcher {
  public:
-  explicit PatternMatcher(MatchStrategy strategy = MatchStrategy::kFast);
+  PatternMatcher();
   ~PatternMatcher();
   PatternMatcher(PatternMatcher&&) noexcept;
   PatternMatcher& operator=(PatternMatcher&&) noexcept;
@@ -156,7 +151,6 @@ class PatternMatcher {
                  MatchContext* context) const;
 
  private:
-  MatchStrategy strategy_;
   PatternError error_ = PatternError::kMissing;
   std::unique_ptr<pattern_internal::Program> program_;
 };

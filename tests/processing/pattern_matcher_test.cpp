@@ -7,8 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/reference/reference_matcher.h"
+
 namespace tidewire {
 namespace {
+
+using testing_support::ReferenceMatch;
+using testing_support::ReferenceMatcher;
 
 struct Found {
   bool matched = false;
@@ -35,17 +40,28 @@ Found Collect(bool matched, const MatchContext& c) {
   return f;
 }
 
-// Every semantic case runs with the fast search and with the plain backtracking search.
-class PatternMatcherTest : public ::testing::TestWithParam<MatchStrategy> {
+Found Collect(const ReferenceMatch& r) {
+  return Found{r.found, r.match.start, r.match.end, r.groups};
+}
+
+enum class Engine { kProduct, kReference };
+
+// Every case of the dialect runs with the product's search and with the reference search.
+class PatternMatcherTest : public ::testing::TestWithParam<Engine> {
  protected:
   PatternError Compile(const std::u16string& pattern, bool caseSensitive = true) {
-    matcher_ = PatternMatcher(GetParam());
-    return matcher_.Compile(pattern.c_str(), caseSensitive);
+    return GetParam() == Engine::kProduct ? matcher_.Compile(pattern.c_str(), caseSensitive)
+                                          : reference_.Compile(pattern.c_str(), caseSensitive);
+  }
+
+  std::size_t GroupCount() const {
+    return GetParam() == Engine::kProduct ? matcher_.GroupCount() : reference_.GroupCount();
   }
 
   Found Find(const std::u16string& pattern, const std::u16string& input,
              bool caseSensitive = true) {
     EXPECT_EQ(Compile(pattern, caseSensitive), PatternError::kOk);
+    if (GetParam() == Engine::kReference) return Collect(reference_.Match(input));
     MatchContext context;
     const bool matched = matcher_.Match(input.data(), input.size(), &context);
     return Collect(matched, context);
@@ -60,15 +76,16 @@ class PatternMatcherTest : public ::testing::TestWithParam<MatchStrategy> {
   }
 
   PatternMatcher matcher_;
+  ReferenceMatcher reference_;
 };
 
 using Bounds = std::pair<std::size_t, std::size_t>;
 const Bounds kNone{kNoPosition, kNoPosition};
 
-INSTANTIATE_TEST_SUITE_P(BothStrategies, PatternMatcherTest,
-                         ::testing::Values(MatchStrategy::kFast, MatchStrategy::kPlainBacktracking),
-                         [](const ::testing::TestParamInfo<MatchStrategy>& strategy) {
-                           return strategy.param == MatchStrategy::kFast ? "Fast" : "Plain";
+INSTANTIATE_TEST_SUITE_P(ProductAndReference, PatternMatcherTest,
+                         ::testing::Values(Engine::kProduct, Engine::kReference),
+                         [](const ::testing::TestParamInfo<Engine>& engine) {
+                           return engine.param == Engine::kProduct ? "Product" : "Reference";
                          });
 
 TEST_P(PatternMatcherTest, CompileErrorsHaveTheirCodes) {
@@ -83,7 +100,9 @@ TEST_P(PatternMatcherTest, CompileErrorsHaveTheirCodes) {
   EXPECT_EQ(Compile(u"[a-]"), PatternError::kUnclosedBracket);
   EXPECT_EQ(Compile(u"[abc"), PatternError::kUnclosedBracket);
   EXPECT_EQ(Compile(u"[a\\"), PatternError::kUnclosedBracket);
-  EXPECT_EQ(matcher_.Compile(nullptr, true), PatternError::kMissing);
+  EXPECT_EQ(GetParam() == Engine::kProduct ? matcher_.Compile(nullptr, true)
+                                           : reference_.Compile(nullptr, true),
+            PatternError::kMissing);
   // Repetitions of items that can match nothing, including stacked operators, missing items, !
   // items and back-references (whose group may have matched nothing).
   EXPECT_EQ(Compile(u"(a?)*"), PatternError::kEmptyRepetition);
@@ -118,12 +137,13 @@ TEST_P(PatternMatcherTest, CaseInsensitiveCompileFoldsThePatternText) {
   EXPECT_EQ(Where(u"\\D", u"D7", false), Bounds(1, 2));
 }
 
-TEST_P(PatternMatcherTest, AFailedCompileLeavesNoProgram) {
-  ASSERT_EQ(Compile(u"a"), PatternError::kOk);
-  ASSERT_EQ(matcher_.Compile(u"(a", true), PatternError::kUnclosedParenthesis);
-  EXPECT_EQ(matcher_.Error(), PatternError::kUnclosedParenthesis);
+TEST(PatternMatcherInterface, AFailedCompileLeavesNoProgram) {
+  PatternMatcher matcher;
+  ASSERT_EQ(matcher.Compile(u"a", true), PatternError::kOk);
+  ASSERT_EQ(matcher.Compile(u"(a", true), PatternError::kUnclosedParenthesis);
+  EXPECT_EQ(matcher.Error(), PatternError::kUnclosedParenthesis);
   MatchContext context;
-  EXPECT_FALSE(matcher_.Match(u"a", &context));
+  EXPECT_FALSE(matcher.Match(u"a", &context));
 }
 
 TEST_P(PatternMatcherTest, EdgeCasesOfTheDialect) {
@@ -267,7 +287,7 @@ TEST_P(PatternMatcherTest, GroupsRecordTheirLastMatch) {
   EXPECT_EQ(repeated.groups[0].end, 3u);
   EXPECT_EQ(Find(u"{a}|b", u"b").groups[0].start, kNoPosition);
   ASSERT_EQ(Compile(u"(a)(b)"), PatternError::kOk);
-  EXPECT_EQ(matcher_.GroupCount(), 0u);  // parentheses never capture
+  EXPECT_EQ(GroupCount(), 0u);  // parentheses never capture
   // A failed alternative's group bounds are undone.
   const Found undone = Find(u"({a}x)|(ay)", u"ay");
   EXPECT_TRUE(undone.matched);
@@ -313,36 +333,38 @@ TEST_P(PatternMatcherTest, NegatedItems) {
   EXPECT_FALSE(failed.groups[0].Matched());
 }
 
-TEST_P(PatternMatcherTest, InputRangeEndsTheInput) {
-  ASSERT_EQ(Compile(u"a.b"), PatternError::kOk);
+TEST(PatternMatcherInterface, InputRangeEndsTheInput) {
+  PatternMatcher matcher;
+  ASSERT_EQ(matcher.Compile(u"a.b", true), PatternError::kOk);
   const std::u16string withNul(u"a\0b", 3);
   MatchContext context;
-  EXPECT_TRUE(matcher_.Match(withNul.data(), withNul.size(), &context));
+  EXPECT_TRUE(matcher.Match(withNul.data(), withNul.size(), &context));
   EXPECT_EQ(context.End(), 3u);
-  EXPECT_FALSE(matcher_.Match(withNul.c_str(), &context));  // zero-terminated: the input is "a"
-  ASSERT_EQ(Compile(u"b$"), PatternError::kOk);
-  EXPECT_TRUE(matcher_.Match(u"abc", 2, &context));
+  EXPECT_FALSE(matcher.Match(withNul.c_str(), &context));  // zero-terminated: the input is "a"
+  ASSERT_EQ(matcher.Compile(u"b$", true), PatternError::kOk);
+  EXPECT_TRUE(matcher.Match(u"abc", 2, &context));
   EXPECT_EQ(context.End(), 2u);
-  EXPECT_FALSE(matcher_.Match(nullptr, &context));
-  EXPECT_FALSE(matcher_.Match(nullptr, 0, &context));
-  EXPECT_FALSE(matcher_.Match(u"b", nullptr));
+  EXPECT_FALSE(matcher.Match(nullptr, &context));
+  EXPECT_FALSE(matcher.Match(nullptr, 0, &context));
+  EXPECT_FALSE(matcher.Match(u"b", nullptr));
 }
 
-TEST_P(PatternMatcherTest, MatchFromTreatsTheRestAsItsOwnInput) {
-  ASSERT_EQ(Compile(u"^ab"), PatternError::kOk);
+TEST(PatternMatcherInterface, MatchFromTreatsTheRestAsItsOwnInput) {
+  PatternMatcher matcher;
+  ASSERT_EQ(matcher.Compile(u"^ab", true), PatternError::kOk);
   const std::u16string text = u"abab";
   SearchMemo memo;
   MatchContext context;
-  EXPECT_TRUE(matcher_.MatchFrom(text, 2, &memo, &context));
+  EXPECT_TRUE(matcher.MatchFrom(text, 2, &memo, &context));
   EXPECT_EQ(context.Start(), 2u);
-  EXPECT_FALSE(matcher_.MatchFrom(text, 1, &memo, &context));
-  EXPECT_FALSE(matcher_.MatchFrom(text, 5, &memo, &context));
+  EXPECT_FALSE(matcher.MatchFrom(text, 1, &memo, &context));
+  EXPECT_FALSE(matcher.MatchFrom(text, 5, &memo, &context));
   // A memo that saw another text starts afresh instead of reusing what it learnt.
-  ASSERT_EQ(Compile(u"<[^>]*>"), PatternError::kOk);
+  ASSERT_EQ(matcher.Compile(u"<[^>]*>", true), PatternError::kOk);
   const std::u16string first = u"<<<<<<<<";
   const std::u16string second = u"<<<<<<<>";
-  EXPECT_FALSE(matcher_.MatchFrom(first, 0, &memo, &context));
-  EXPECT_TRUE(matcher_.MatchFrom(second, 0, &memo, &context));
+  EXPECT_FALSE(matcher.MatchFrom(first, 0, &memo, &context));
+  EXPECT_TRUE(matcher.MatchFrom(second, 0, &memo, &context));
 }
 
 TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
@@ -369,12 +391,12 @@ TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
 
 TEST(PatternMatcherStepLimit, BoundsThePlainSearchButNotTheFastOne) {
   const std::u16string input(40, u'a');
+  ReferenceMatcher plain;
+  plain.SetStepLimit(100000);
+  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), PatternError::kOk);
+  EXPECT_TRUE(plain.Match(input).stepLimitReached);
   MatchContext context;
   context.SetStepLimit(100000);
-  PatternMatcher plain(MatchStrategy::kPlainBacktracking);
-  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), PatternError::kOk);
-  EXPECT_FALSE(plain.Match(input.c_str(), &context));
-  EXPECT_TRUE(context.StepLimitReached());
   PatternMatcher fast;
   ASSERT_EQ(fast.Compile(u"(a|a)*b", true), PatternError::kOk);
   EXPECT_FALSE(fast.Match(input.c_str(), &context));
@@ -390,7 +412,7 @@ TEST(PatternMatcherStepLimit, BoundsThePlainSearchButNotTheFastOne) {
   EXPECT_FALSE(context.StepLimitReached());
 }
 
-// ---- The fast search against the plain one on generated patterns and inputs ----------------
+// ---- The product's search against the reference on generated patterns and inputs ----------
 
 std::u16string RandomPattern(std::mt19937& rng) {
   static const char16_t* const kTokens[] = {
@@ -415,7 +437,7 @@ std::u16string RandomInput(std::mt19937& rng) {
   return input;
 }
 
-TEST(PatternMatcherDifferential, FastSearchFindsWhatPlainBacktrackingFinds) {
+TEST(PatternMatcherDifferential, FastSearchFindsWhatTheReferenceFinds) {
   std::mt19937 rng(20240611);
   int compared = 0;
   int matched = 0;
@@ -423,18 +445,18 @@ TEST(PatternMatcherDifferential, FastSearchFindsWhatPlainBacktrackingFinds) {
     const std::u16string pattern = RandomPattern(rng);
     const bool caseSensitive = rng() % 2 == 0;
     PatternMatcher fast;
-    PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+    ReferenceMatcher plain;
+    plain.SetStepLimit(20000);
     const PatternError error = fast.Compile(pattern.c_str(), caseSensitive);
     ASSERT_EQ(error, plain.Compile(pattern.c_str(), caseSensitive));
     if (error != PatternError::kOk) continue;
     for (int k = 0; k < 8; ++k) {
       const std::u16string input = RandomInput(rng);
       MatchContext a;
-      MatchContext b;
-      b.SetStepLimit(20000);
       const Found fastResult = Collect(fast.Match(input.data(), input.size(), &a), a);
-      const Found plainResult = Collect(plain.Match(input.data(), input.size(), &b), b);
-      if (b.StepLimitReached()) continue;
+      const ReferenceMatch reference = plain.Match(input);
+      if (reference.stepLimitReached) continue;
+      const Found plainResult = Collect(reference);
       ++compared;
       matched += plainResult.matched ? 1 : 0;
       ASSERT_TRUE(fastResult == plainResult);
@@ -450,7 +472,8 @@ TEST(PatternMatcherDifferential, SharedMemoAcrossSearchesChangesNoResult) {
   for (int round = 0; round < 3000; ++round) {
     const std::u16string pattern = RandomPattern(rng);
     PatternMatcher fast;
-    PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+    ReferenceMatcher plain;
+    plain.SetStepLimit(20000);
     if (fast.Compile(pattern.c_str(), true) != PatternError::kOk) continue;
     ASSERT_EQ(plain.Compile(pattern.c_str(), true), PatternError::kOk);
     std::u16string text;
@@ -459,15 +482,12 @@ TEST(PatternMatcherDifferential, SharedMemoAcrossSearchesChangesNoResult) {
     MatchContext shared;
     std::size_t from = 0;
     while (from < text.size()) {
-      MatchContext single;
-      single.SetStepLimit(20000);
-      const bool expected = plain.MatchFrom(text, from, nullptr, &single);
-      if (single.StepLimitReached()) break;
-      const Found want = Collect(expected, single);
+      const ReferenceMatch single = plain.MatchFrom(text, from);
+      if (single.stepLimitReached) break;
       const Found got = Collect(fast.MatchFrom(text, from, &memo, &shared), shared);
-      ASSERT_TRUE(want == got);
-      if (!expected) break;
-      from = single.End() > from ? single.End() : from + 1;
+      ASSERT_TRUE(Collect(single) == got);
+      if (!single.found) break;
+      from = single.match.end > from ? single.match.end : from + 1;
     }
   }
 }

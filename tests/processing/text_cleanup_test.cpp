@@ -7,6 +7,7 @@
 
 #include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
+#include "tests/reference/reference_matcher.h"
 
 namespace tidewire {
 namespace {
@@ -82,16 +83,17 @@ TEST(PatternReplaceTest, GroupSubstitution) {
 }
 
 // The replacement as defined: search the whole text, then the rest after each match, each rest
-// copied out as an input of its own and searched with the plain backtracking search.
+// copied out as an input of its own and searched with the reference search.
 std::u16string ReferenceReplaceAll(std::u16string rest, const char16_t* pattern,
                                    const std::u16string& replacement) {
-  PatternMatcher plain(MatchStrategy::kPlainBacktracking);
+  testing_support::ReferenceMatcher plain;
   EXPECT_EQ(plain.Compile(pattern, true), PatternError::kOk);
   std::u16string out;
-  MatchContext match;
-  while (plain.Match(rest.data(), rest.size(), &match)) {
-    out += rest.substr(0, match.Start()) + replacement;
-    rest = rest.substr(match.End());
+  for (;;) {
+    const testing_support::ReferenceMatch match = plain.Match(rest);
+    if (!match.found) break;
+    out += rest.substr(0, match.match.start) + replacement;
+    rest = rest.substr(match.match.end);
   }
   return out + rest;
 }
