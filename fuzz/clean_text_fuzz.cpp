@@ -1,6 +1,7 @@
-// Cleans arbitrary text and checks what every cleaned text satisfies; for shorter texts also
-// checks each pattern step of the cleanup table against the reference search, which searches
-// every rest afresh.
+// Cleans arbitrary text and checks what every cleaned text satisfies, and that it agrees with the
+// cleanup as the table defines it, also for the text repeated past one of the pieces that long
+// texts are cleaned in. For shorter texts also checks each pattern step of the cleanup table
+// against the reference search, which searches every rest afresh.
 //
 // Input: one byte per code unit (0x00-0xFE as they are, 0xFF followed by two bytes for any other).
 
@@ -12,6 +13,7 @@
 #include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
 #include "processing/text_cleanup.h"
+#include "tests/reference/reference_clean.h"
 #include "tests/reference/reference_matcher.h"
 
 namespace {
@@ -56,6 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!text.empty()) {
     Check(text.front() != u' ' && text.front() != u'-');
     Check(text.back() != u' ' && text.back() != u'-');
+  }
+
+  Check(text == tidewire::testing_support::ReferenceClean(input));
+  // Repeated past the size of one piece; for one input in eight, which keeps the target fast.
+  if (!input.empty() && input.size() <= 2000 && input[0] % 8 == 0) {
+    std::u16string repeated;
+    while (repeated.size() < 17000) repeated += input;
+    std::u16string cleaned = repeated;
+    tidewire::CleanText(cleaned);
+    Check(cleaned == tidewire::testing_support::ReferenceClean(repeated));
   }
 
   if (input.size() > 2000) return 0;

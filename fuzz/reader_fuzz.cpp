@@ -1,4 +1,6 @@
-// The whole document path (native decoders, libxml2, the reader and cleanup) on arbitrary bytes.
+// The whole document path (native decoders, libxml2, the reader and cleanup) on arbitrary bytes;
+// what it reads must be what the decoded text gives when loaded as UTF-16, the way that every
+// body took before UTF-8 bodies went to the parser undecoded.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,9 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static tidewire::DocumentPath path(decoder, std::make_unique<tidewire::Libxml2Document>(), [] {
     return tidewire::ClockTime{7, 5};
   });
+  static tidewire::Libxml2Document decodedDocument;
   const std::string body(reinterpret_cast<const char*>(data), size);
   std::vector<tidewire::Headline> headlines;
   path.Read(body, headlines);
+  const std::u16string text = tidewire::DocumentPath::Decode(body, decoder);
+  std::vector<tidewire::Headline> decoded;
+  if (!text.empty()) {
+    tidewire::ReadFeedDocument(&decodedDocument, text.c_str(), decoded, [] {
+      return tidewire::ClockTime{7, 5};
+    });
+  }
+  Check(headlines == decoded);
   for (const tidewire::Headline& headline : headlines) {
     Check(headline.fetchTime == u"07:05");
     Check(headline.text.size() >= 2);

@@ -1,5 +1,6 @@
 #include "processing/document_path.h"
 
+#include <cstring>
 #include <utility>
 
 #include "processing/encoding.h"
@@ -20,6 +21,15 @@ std::u16string DocumentPath::Decode(std::string_view bytes, const TextDecoder& d
 }
 
 void DocumentPath::Read(std::string_view bytes, std::vector<Headline>& headlines) {
+  if (document_ != nullptr && DetectCodePage(bytes) == CodePageUtf8) {
+    const char* const start = bytes.data() + ByteOrderMarkLength(bytes);
+    const std::string_view utf8(start, std::strlen(start));
+    if (utf8.empty()) return;
+    if (document_->LoadUtf8(utf8)) {
+      ReadLoadedFeedDocument(*document_, headlines, clock_);
+      return;
+    }
+  }
   const std::u16string text = Decode(bytes, decoder_);
   if (text.empty()) return;
   ReadFeedDocument(document_.get(), text.c_str(), headlines, clock_);

@@ -23,7 +23,8 @@ class DocumentPath {
 
   // Appends the headlines of one downloaded body to `headlines`. `bytes` is the body, and
   // bytes.data()[bytes.size()] must be a zero byte, as in the download buffer. A body that
-  // decodes to nothing is skipped.
+  // decodes to nothing is skipped. A UTF-8 body goes to the document undecoded when the document
+  // can read it so (see XmlDocument::LoadUtf8): valid UTF-8 decodes alike in every decoder.
   void Read(std::string_view bytes, std::vector<Headline>& headlines);
 
   // The document text of a body (same precondition): the bytes after the byte-order mark,

@@ -37,12 +37,17 @@ void ReadFeedDocument(XmlDocument* document, const char16_t* text, std::vector<H
                       const LocalClock& clock) {
   if (document == nullptr) return;
   document->Load(text != nullptr ? std::u16string_view(text) : std::u16string_view());
+  ReadLoadedFeedDocument(*document, headlines, clock);
+}
+
+void ReadLoadedFeedDocument(const XmlDocument& document, std::vector<Headline>& headlines,
+                            const LocalClock& clock) {
   const std::u16string fetchTime = FormatFetchTime(clock());
 
-  std::u16string feedTitle = NodeText(document->SelectFirst(u"title").get());
+  std::u16string feedTitle = NodeText(document.SelectFirst(u"title").get());
   if (!feedTitle.empty()) CleanText(feedTitle);
 
-  const std::unique_ptr<XmlNodeList> items = document->SelectAll(u"item");
+  const std::unique_ptr<XmlNodeList> items = document.SelectAll(u"item");
   if (!items) return;
   const std::size_t count = items->Length();
   for (std::size_t i = 0; i < count; ++i) {

@@ -21,4 +21,8 @@ inline constexpr char16_t UnreadableDescriptionText[] = u"Feed not readable";
 void ReadFeedDocument(XmlDocument* document, const char16_t* text, std::vector<Headline>& headlines,
                       const LocalClock& clock);
 
+// The same for a document that is loaded already.
+void ReadLoadedFeedDocument(const XmlDocument& document, std::vector<Headline>& headlines,
+                            const LocalClock& clock);
+
 }  // namespace tidewire

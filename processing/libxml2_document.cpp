@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -128,26 +129,21 @@ class QuietErrors {
   void* structuredContext_;
 };
 
-// Parses UTF-16 text as MSXML does: keeping entity references as references, loading nothing
+// Parses a document as MSXML does: keeping entity references as references, loading nothing
 // from outside, and accepting only well-formed text.
-xmlDoc* Parse(std::u16string_view text) {
+xmlDoc* Parse(const char* bytes, std::size_t size, xmlCharEncoding encoding) {
   static xmlSAXHandler handler = MakeHandler();
-  std::vector<char> bytes(text.size() * 2);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
-    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
-  if (bytes.empty() || bytes.size() > INT_MAX) return nullptr;
+  if (size == 0 || size > INT_MAX) return nullptr;
 
   QuietErrors quiet;
-  xmlParserCtxt* parser = xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
+  xmlParserCtxt* parser = xmlCreateMemoryParserCtxt(bytes, static_cast<int>(size));
   if (parser == nullptr) return nullptr;
   // No entity substitution, no DTD loading or validation, no network.
   xmlCtxtUseOptions(parser, XML_PARSE_NONET);
   xmlFree(parser->sax);
   parser->sax = &handler;
   parser->recovery = 0;
-  xmlSwitchEncoding(parser, XML_CHAR_ENCODING_UTF16LE);
+  if (encoding != XML_CHAR_ENCODING_NONE) xmlSwitchEncoding(parser, encoding);
   xmlParseDocument(parser);
 
   xmlDoc* doc = parser->myDoc;
@@ -159,6 +155,24 @@ xmlDoc* Parse(std::u16string_view text) {
   parser->sax = nullptr;
   xmlFreeParserCtxt(parser);
   return doc;
+}
+
+// UTF-16 text goes to the parser as little-endian bytes.
+xmlDoc* Parse(std::u16string_view text) {
+  std::vector<char> bytes(text.size() * 2);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  return Parse(bytes.data(), bytes.size(), XML_CHAR_ENCODING_UTF16LE);
+}
+
+// Whether the name of an encoding is one the parser reads UTF-8 under without converting.
+bool NamesUtf8(std::string_view name) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  std::string lowered(name);
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(), lower);
+  return lowered == "utf-8" || lowered == "utf8";
 }
 
 std::string Content(const xmlNode* node) {
@@ -179,85 +193,98 @@ struct TextRun {
   bool blankAfter = false;
 };
 
-TextRun ElementText(const xmlNode* element, bool trim) {
+// What xmlNodeGetContent gives for a text or CDATA node, without copying it.
+std::string_view StoredContent(const xmlNode* node) {
+  return node->content != nullptr ? reinterpret_cast<const char*>(node->content) : "";
+}
+
+TextRun ElementText(const xmlNode* element) {
   TextRun run;
   const bool preserving = xmlNodeGetSpacePreserve(element) == 1;
   if (element->children == nullptr) {
-    run.text = Content(element);
+    // No children: the content is empty.
     run.blankAfter = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
-  } else {
-    bool blank = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
-    bool childBlankAfter = false;
-    std::uint32_t pos = 0;
-    for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
-      std::string piece;
-      bool hasPiece = true;
-      switch (child->type) {
-        case XML_ELEMENT_NODE: {
-          TextRun inner = ElementText(child, false);
-          // Placed before any joining space is counted, as MSXML does.
-          if (inner.cdataStart != UINT32_MAX && pos + inner.cdataStart < run.cdataStart) {
-            run.cdataStart = pos + inner.cdataStart;
-          }
-          if (inner.cdataEnd != 0 && pos + inner.cdataEnd > run.cdataEnd) {
-            run.cdataEnd = pos + inner.cdataEnd;
-          }
-          childBlankAfter = inner.blankAfter;
-          piece = std::move(inner.text);
-          break;
-        }
-        case XML_TEXT_NODE:
-          piece = Content(child);
-          if (!preserving && !piece.empty() &&
-              IsBlank(reinterpret_cast<const xmlChar*>(piece.data()),
-                      static_cast<int>(piece.size()))) {
-            blank = true;
-            hasPiece = false;
-          }
-          break;
-        case XML_CDATA_SECTION_NODE:
-        case XML_ENTITY_REF_NODE:
-        case XML_ENTITY_NODE: piece = Content(child); break;
-        default: hasPiece = false; break;
-      }
-      const bool isCdata = child->type == XML_CDATA_SECTION_NODE;
-      if ((hasPiece && !piece.empty()) || isCdata) {
-        if (blank && !run.text.empty()) {
-          run.text += ' ';
-          ++pos;
-        }
-        if (isCdata && pos < run.cdataStart) run.cdataStart = pos;
-        run.text += piece;
-        pos += static_cast<std::uint32_t>(piece.size());
-        if (isCdata && pos > run.cdataEnd) run.cdataEnd = pos;
-        blank = false;
-      }
-      if (!blank) blank = (Marks(child) & kBlankDroppedAfter) != 0;
-      if (!blank) blank = childBlankAfter;
-      childBlankAfter = false;
-    }
-    run.blankAfter = blank;
+    return run;
   }
-
-  if (trim && !preserving) {
-    // Leading white space goes up to where the first CDATA section starts, trailing white space
-    // down to where the last one ends.
-    std::size_t start = 0;
-    std::uint32_t first = run.cdataStart;
-    std::uint32_t last = run.cdataEnd;
-    while (start < run.text.size() && IsCSpace(static_cast<unsigned char>(run.text[start]))) {
-      if (first-- == 0) break;
-      if (last != 0) --last;
-      ++start;
+  bool blank = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
+  bool childBlankAfter = false;
+  std::uint32_t pos = 0;
+  std::string owned;  // the text of a piece that the tree does not hold as it stands
+  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+    std::string_view piece;
+    bool hasPiece = true;
+    switch (child->type) {
+      case XML_ELEMENT_NODE: {
+        TextRun inner = ElementText(child);
+        // Placed before any joining space is counted, as MSXML does.
+        if (inner.cdataStart != UINT32_MAX && pos + inner.cdataStart < run.cdataStart) {
+          run.cdataStart = pos + inner.cdataStart;
+        }
+        if (inner.cdataEnd != 0 && pos + inner.cdataEnd > run.cdataEnd) {
+          run.cdataEnd = pos + inner.cdataEnd;
+        }
+        childBlankAfter = inner.blankAfter;
+        owned = std::move(inner.text);
+        piece = owned;
+        break;
+      }
+      case XML_TEXT_NODE:
+        piece = StoredContent(child);
+        if (!preserving && !piece.empty() &&
+            IsBlank(reinterpret_cast<const xmlChar*>(piece.data()),
+                    static_cast<int>(piece.size()))) {
+          blank = true;
+          hasPiece = false;
+        }
+        break;
+      case XML_CDATA_SECTION_NODE: piece = StoredContent(child); break;
+      case XML_ENTITY_REF_NODE:
+      case XML_ENTITY_NODE:
+        owned = Content(child);
+        piece = owned;
+        break;
+      default: hasPiece = false; break;
     }
-    std::int64_t end = static_cast<std::int64_t>(run.text.size() - start) - 1;
-    while (end >= 0 && static_cast<std::uint64_t>(end) >= last &&
-           IsCSpace(static_cast<unsigned char>(run.text[start + end]))) {
-      --end;
+    const bool isCdata = child->type == XML_CDATA_SECTION_NODE;
+    if ((hasPiece && !piece.empty()) || isCdata) {
+      if (blank && !run.text.empty()) {
+        run.text += ' ';
+        ++pos;
+      }
+      if (isCdata && pos < run.cdataStart) run.cdataStart = pos;
+      run.text += piece;
+      pos += static_cast<std::uint32_t>(piece.size());
+      if (isCdata && pos > run.cdataEnd) run.cdataEnd = pos;
+      blank = false;
     }
-    run.text = run.text.substr(start, static_cast<std::size_t>(end + 1));
+    if (!blank) blank = (Marks(child) & kBlankDroppedAfter) != 0;
+    if (!blank) blank = childBlankAfter;
+    childBlankAfter = false;
   }
+  run.blankAfter = blank;
   return run;
+}
+
+// The text of an element as Text() gives it: leading white space trimmed up to where the first
+// CDATA section starts, trailing white space down to where the last one ends, unless
+// xml:space="preserve" is in force.
+std::string_view TrimmedText(const xmlNode* element, const TextRun& run) {
+  const std::string_view text = run.text;
+  if (xmlNodeGetSpacePreserve(element) == 1) return text;
+  std::size_t start = 0;
+  std::uint32_t first = run.cdataStart;
+  std::uint32_t last = run.cdataEnd;
+  while (start < text.size() && IsCSpace(static_cast<unsigned char>(text[start]))) {
+    if (first-- == 0) break;
+    if (last != 0) --last;
+    ++start;
+  }
+  std::int64_t end = static_cast<std::int64_t>(text.size() - start) - 1;
+  while (end >= 0 && static_cast<std::uint64_t>(end) >= last &&
+         IsCSpace(static_cast<unsigned char>(text[start + end]))) {
+    --end;
+  }
+  return text.substr(start, static_cast<std::size_t>(end + 1));
 }
 
 // Whether the text of `element` stays within XmlTextMaxNodes and XmlTextMaxLength. Entity
@@ -310,7 +337,7 @@ class Libxml2Node final : public XmlNode {
     std::size_t nodes = 0;
     std::size_t length = 0;
     if (!TextWithinLimits(node_, nodes, length)) return {};
-    return NativeTextDecoder::DecodeUtf8(ElementText(node_, true).text);
+    return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, ElementText(node_)));
   }
 
  private:
@@ -350,6 +377,23 @@ void Libxml2Document::Load(std::u16string_view text) {
   const std::u16string_view body = SkipLoadSkippedSpace(text);
   if (body.empty() || !EntityExpansionWithinLimit(body)) return;
   doc_.reset(Parse(WithParsedEncoding(body)));
+}
+
+bool Libxml2Document::LoadUtf8(std::string_view utf8) {
+  // The parser reads the bytes as it reads the UTF-8 it makes of UTF-16 text, as long as they are
+  // valid, name UTF-8 if any encoding, and stay within the parser's lookup limit (beyond it, the
+  // parser treats converted and unconverted input differently). Documents with an internal subset
+  // take the way through UTF-16 for the expansion check.
+  if (utf8.size() > XML_MAX_LOOKUP_LIMIT || !IsValidUtf8(utf8)) return false;
+  const std::string_view body = SkipLoadSkippedSpace(utf8);
+  if (HasInternalSubset(body)) return false;
+  if (const std::optional<TextRange> name = DeclaredEncoding(body);
+      name && !NamesUtf8(body.substr(name->position, name->length))) {
+    return false;
+  }
+  doc_.reset();
+  if (!body.empty()) doc_.reset(Parse(body.data(), body.size(), XML_CHAR_ENCODING_NONE));
+  return true;
 }
 
 std::unique_ptr<XmlNode> Libxml2Document::SelectFirst(std::u16string_view name) const {

@@ -19,6 +19,7 @@ class Libxml2Document final : public XmlDocument {
   Libxml2Document& operator=(const Libxml2Document&) = delete;
 
   void Load(std::u16string_view text) override;
+  bool LoadUtf8(std::string_view utf8) override;
   std::unique_ptr<XmlNode> SelectFirst(std::u16string_view name) const override;
   std::unique_ptr<XmlNodeList> SelectAll(std::u16string_view name) const override;
 

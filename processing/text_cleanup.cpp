@@ -2,36 +2,23 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
 
 namespace tidewire {
 namespace {
-
-// Replaces every occurrence of `search`, left to right, without looking at inserted text again.
-// Returns whether anything was replaced.
-// `out` is working space whose capacity carries over from step to step.
-bool ReplaceLiteral(std::u16string& text, std::u16string_view search,
-                    std::u16string_view replacement, std::u16string& out) {
-  const std::u16string_view view(text);
-  std::size_t found = FindLiteral(view, search, 0);
-  if (found == kNoPosition) return false;
-  out.clear();
-  out.reserve(text.size());
-  std::size_t from = 0;
-  do {
-    out.append(view.substr(from, found - from));
-    out.append(replacement);
-    from = found + search.size();
-    found = FindLiteral(view, search, from);
-  } while (found != kNoPosition);
-  out.append(view.substr(from));
-  text.swap(out);
-  return true;
-}
 
 // Appends the replacement with "{$k}" standing for the text of group k - 1, in one pass, so that
 // group text that happens to contain "{$" is never substituted again.
@@ -96,46 +83,27 @@ PatternReplaceResult ReplaceMatches(std::u16string& text, const PatternMatcher& 
   return PatternReplaceResult::kDone;
 }
 
-// Replaces every run of back-to-back occurrences of `unit` by one occurrence: what replacing every
-// match of "(unit)+" by the unit does, as the leftmost match takes the longest run there.
-void CollapseRuns(std::u16string& text, std::u16string_view unit, std::u16string& out) {
-  const std::u16string_view view(text);
-  const auto runEnd = [&](std::size_t at) {
-    while (view.substr(at, unit.size()) == unit) at += unit.size();
-    return at;
-  };
-  std::size_t found = FindLiteral(view, unit, 0);
-  std::size_t end = 0;
-  while (found != kNoPosition && (end = runEnd(found)) == found + unit.size()) {
-    found = FindLiteral(view, unit, end);
-  }
-  if (found == kNoPosition) return;  // no run of two or more: nothing changes
-  out.clear();
-  out.reserve(text.size());
-  std::size_t from = 0;
-  for (;;) {
-    out.append(view.substr(from, found - from));
-    out.append(unit);
-    from = end;
-    found = FindLiteral(view, unit, from);
-    if (found == kNoPosition) break;
-    end = runEnd(found);
-  }
-  out.append(view.substr(from));
-  text.swap(out);
-}
-
 // Which ASCII characters a text may hold: a superset, kept up to date by adding what each step
 // inserts, so that a step whose match needs a character the text lacks is skipped unrun.
 class AsciiPresence {
  public:
+  AsciiPresence() = default;
   explicit AsciiPresence(std::u16string_view text) { Add(text); }
+  void Add(const AsciiPresence& other) {
+    bits_[0] |= other.bits_[0];
+    bits_[1] |= other.bits_[1];
+  }
   void Add(std::u16string_view text) {
     // Plain stores, one per character, with no chain of read-modify-writes between them.
-    bool seen[129] = {};  // the last entry stands for every other character
-    for (const char16_t c : text) seen[c < 128 ? c : 128] = true;
-    for (unsigned c = 0; c < 128; ++c) {
-      if (seen[c]) bits_[c >> 6] |= std::uint64_t{1} << (c & 63);
+    unsigned char seen[136] = {};  // the entry at 128 stands for every other character
+    for (const char16_t c : text) seen[c < 128 ? c : 128] = 1;
+    static_assert(std::endian::native == std::endian::little);
+    for (unsigned group = 0; group < 16; ++group) {
+      std::uint64_t bytes;
+      std::memcpy(&bytes, seen + 8 * group, sizeof bytes);
+      // Byte k (0 or 1) to bit k: the products of distinct bytes never meet, so nothing carries.
+      const std::uint64_t packed = (bytes * 0x0102040810204080u) >> 56;
+      bits_[group / 8] |= packed << (8 * (group % 8));
     }
   }
   // Whether every ASCII unit of `units` may occur (others are not tracked and may occur).
@@ -150,15 +118,208 @@ class AsciiPresence {
   std::uint64_t bits_[2] = {};
 };
 
-bool IsPatternSyntax(char16_t c) {
+constexpr bool IsPatternSyntax(char16_t c) {
   return std::u16string_view(u".[]()*+?{}|!\\^$").find(c) != std::u16string_view::npos;
 }
 
-bool IsPlainText(std::u16string_view pattern) {
+constexpr bool IsPlainText(std::u16string_view pattern) {
   for (const char16_t c : pattern) {
     if (IsPatternSyntax(c)) return false;
   }
   return true;
+}
+
+// The steps without pattern syntax rewrite the text in place, which the table allows: each of
+// them looks for some text and puts no longer text in its place.
+constexpr bool PlainStepsNeverLengthen() {
+  for (const CleanupStep& step : kCleanupSteps) {
+    const bool plain = step.kind == CleanupStepKind::kLiteral || IsPlainText(step.search);
+    if (plain && (step.search.empty() || step.replacement.size() > step.search.size())) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(PlainStepsNeverLengthen());
+
+// Position of the first occurrence of `search` (not empty) in data[from, size), or kNoPosition.
+// Tests the first and the last unit of `search` at eight positions at once, so that few
+// candidates reach the full comparison even when the first unit is common.
+std::size_t Find(const char16_t* data, std::size_t size, std::u16string_view search,
+                 std::size_t from) {
+  const std::size_t length = search.size();
+  if (length > size) return kNoPosition;
+  const std::size_t starts = size - length + 1;  // positions where a match can begin
+  const char16_t first = search.front();
+  const char16_t last = search.back();
+  const auto matchesAt = [&](std::size_t at) {
+    return std::char_traits<char16_t>::compare(data + at, search.data(), length) == 0;
+  };
+#if defined(__SSE2__)
+  const __m128i wantFirst = _mm_set1_epi16(static_cast<short>(first));
+  const __m128i wantLast = _mm_set1_epi16(static_cast<short>(last));
+  for (; from + 8 <= starts; from += 8) {
+    const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+    const __m128i tails =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from + length - 1));
+    // Two mask bits per position.
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi16(heads, wantFirst), _mm_cmpeq_epi16(tails, wantLast))));
+    while (mask != 0) {
+      const int bit = std::countr_zero(mask);
+      if (matchesAt(from + bit / 2)) return from + bit / 2;
+      mask &= ~(3u << bit);
+    }
+  }
+#endif
+  for (; from < starts; ++from) {
+    if (data[from] == first && data[from + length - 1] == last && matchesAt(from)) return from;
+  }
+  return kNoPosition;
+}
+
+// The positions of one code unit (the mark) in a piece, for the literal steps whose search text
+// begins with it and holds it nowhere else: their matches can begin at those positions only, and
+// where the mark is rare, trying each of them is cheaper than scanning the piece.
+class MarkPositions {
+ public:
+  explicit MarkPositions(char16_t mark) : mark_(mark) {}
+
+  // Starts on a new piece.
+  void Reset() {
+    valid_ = false;
+    common_ = false;
+  }
+  // The text changed: the positions are collected anew when next asked for.
+  void Invalidate() { valid_ = false; }
+
+  // Whether the positions in data[0, size) are at hand, collecting them if need be; false once
+  // the mark has shown itself too common in the piece for its positions to pay.
+  bool Collect(const char16_t* data, std::size_t size) {
+    if (common_) return false;
+    if (valid_) return true;
+    positions_.clear();
+    const std::size_t limit = size / kMaxShare;
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi16(static_cast<short>(mark_));
+    for (; at + 8 <= size; at += 8) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+      auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted)));
+      for (; mask != 0; mask &= mask - 1, mask &= mask - 1) {
+        positions_.push_back(static_cast<std::uint32_t>(at + std::countr_zero(mask) / 2));
+      }
+      if (positions_.size() > limit) break;
+    }
+#endif
+    for (; at < size && positions_.size() <= limit; ++at) {
+      if (data[at] == mark_) positions_.push_back(static_cast<std::uint32_t>(at));
+    }
+    common_ = positions_.size() > limit;
+    valid_ = !common_;
+    return valid_;
+  }
+  const std::vector<std::uint32_t>& Positions() const { return positions_; }
+
+ private:
+  // Beyond one mark in this many units, scanning is the cheaper search.
+  static constexpr std::size_t kMaxShare = 32;
+
+  char16_t mark_;
+  bool valid_ = false;
+  bool common_ = false;
+  std::vector<std::uint32_t> positions_;
+};
+
+// Rewrites data[0, size) in place, front to back: the text up to each match found is kept, the
+// match gives way to what `emit` writes (never more than the match held). Only text behind the
+// last match is ever written, so the search goes on in unchanged text. `next(from, end)` finds the
+// next match at or after `from` and sets its end; `emit(out)` writes the replacement and returns
+// its end. Returns whether anything matched.
+template <typename Next, typename Emit>
+bool RewriteInPlace(char16_t* data, std::size_t& size, Next next, Emit emit) {
+  std::size_t end = 0;
+  std::size_t found = next(0, end);
+  if (found == kNoPosition) return false;
+  std::size_t to = found;
+  std::size_t from = found;
+  while (found != kNoPosition) {
+    std::memmove(data + to, data + from, (found - from) * sizeof(char16_t));
+    to = emit(data + to + (found - from)) - data;
+    from = end;
+    found = next(from, end);
+  }
+  std::memmove(data + to, data + from, (size - from) * sizeof(char16_t));
+  size = to + (size - from);
+  return true;
+}
+
+// Replaces every occurrence of `search` by `replacement` (no longer), left to right, without
+// looking at inserted text again.
+bool ReplaceLiteral(char16_t* data, std::size_t& size, std::u16string_view search,
+                    std::u16string_view replacement) {
+  return RewriteInPlace(
+      data, size,
+      [&](std::size_t from, std::size_t& end) {
+        const std::size_t found = Find(data, size, search, from);
+        end = found + search.size();
+        return found;
+      },
+      [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+}
+
+// The same for a search text that begins with the mark of `marks` and holds it nowhere else: each
+// mark position from the first one not inside the last match on is tried in turn.
+bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_view search,
+                           std::u16string_view replacement, const MarkPositions& marks) {
+  const std::vector<std::uint32_t>& positions = marks.Positions();
+  std::size_t next = 0;
+  return RewriteInPlace(
+      data, size,
+      [&](std::size_t from, std::size_t& end) {
+        for (; next < positions.size(); ++next) {
+          const std::size_t at = positions[next];
+          if (at < from || size - at < search.size() ||
+              std::char_traits<char16_t>::compare(data + at, search.data(), search.size()) != 0) {
+            continue;
+          }
+          end = at + search.size();
+          return at;
+        }
+        return kNoPosition;
+      },
+      [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+}
+
+// Replaces every run of back-to-back occurrences of `unit` by one occurrence: what replacing every
+// match of "(unit)+" by the unit does, as the leftmost match takes the longest run there. `twice`
+// is the unit written twice; as the unit never overlaps itself, the first place where it occurs
+// twice in a row is where the first run that changes begins.
+bool CollapseRuns(char16_t* data, std::size_t& size, std::u16string_view unit,
+                  std::u16string_view twice) {
+  const auto unitAt = [&](std::size_t at) {
+    return size - at >= unit.size() &&
+           std::char_traits<char16_t>::compare(data + at, unit.data(), unit.size()) == 0;
+  };
+  return RewriteInPlace(
+      data, size,
+      [&](std::size_t from, std::size_t& end) {
+        const std::size_t found = Find(data, size, twice, from);
+        if (found == kNoPosition) return found;
+        end = found + twice.size();
+        while (unitAt(end)) end += unit.size();
+        return found;
+      },
+      [&](char16_t* out) { return std::copy(unit.begin(), unit.end(), out); });
+}
+
+// Whether some text is both a proper prefix and a suffix of `unit`, so that two occurrences of it
+// can overlap.
+bool OverlapsItself(std::u16string_view unit) {
+  for (std::size_t k = 1; k < unit.size(); ++k) {
+    if (unit.substr(0, k) == unit.substr(unit.size() - k)) return true;
+  }
+  return false;
 }
 
 // How CleanText carries out a step, worked out once from its table row. A pattern without
@@ -169,8 +330,13 @@ enum class StepMethod { kLiteral, kCollapse, kPattern };
 struct StepPlan {
   StepMethod method = StepMethod::kLiteral;
   std::u16string_view text;   // kLiteral: the search text; kCollapse: the repeated text
+  std::u16string twice;       // kCollapse: the repeated text written twice
   std::u16string_view needs;  // units that every match contains
   PatternMatcher matcher;     // kPattern
+  // kLiteral and kCollapse, set with the run: whether the step searches at the run's mark
+  // positions, and whether it leaves them where they were.
+  bool atMarks = false;
+  bool keepsMarks = false;
 };
 
 StepPlan PlanStep(const CleanupStep& step) {
@@ -188,9 +354,11 @@ StepPlan PlanStep(const CleanupStep& step) {
              search.substr(search.size() - 2) == u")+") {
     repeated = search.substr(1, search.size() - 3);
   }
-  if (!repeated.empty() && IsPlainText(repeated) && repeated == step.replacement) {
+  if (!repeated.empty() && IsPlainText(repeated) && repeated == step.replacement &&
+      !OverlapsItself(repeated)) {
     plan.method = StepMethod::kCollapse;
     plan.text = repeated;
+    plan.twice = std::u16string(repeated) + std::u16string(repeated);
     plan.needs = repeated;
     return plan;
   }
@@ -200,75 +368,189 @@ StepPlan PlanStep(const CleanupStep& step) {
   return plan;
 }
 
-// The plans made once per process; carrying them out is read-only, so the download workers may
-// share them.
-const std::array<StepPlan, kCleanupSteps.size()>& StepPlans() {
-  static const std::array<StepPlan, kCleanupSteps.size()> plans = [] {
-    std::array<StepPlan, kCleanupSteps.size()> made;
-    for (std::size_t i = 0; i < kCleanupSteps.size(); ++i) made[i] = PlanStep(kCleanupSteps[i]);
+// Steps [first, last) of the table, all of them pattern steps, or none. Steps without patterns
+// match only their own short texts: none involves a character outside those texts and their
+// replacements (an inert character), so none of their matches spans one, and a long text can go
+// through them piece by piece, split after inert characters, with the pieces small enough to
+// stay in the cache.
+struct StepRun {
+  std::size_t first = 0;
+  std::size_t last = 0;
+  bool patterns = false;
+  std::array<bool, 128> touched = {};  // ASCII characters that are not inert; all others are
+  char16_t mark = 0;                   // the unit that begins the most literal steps
+};
+
+struct CleanupPlan {
+  std::array<StepPlan, kCleanupSteps.size()> steps;
+  std::vector<StepRun> runs;
+};
+
+void ChooseMark(StepRun& run, std::array<StepPlan, kCleanupSteps.size()>& steps) {
+  std::array<std::size_t, 128> beginning = {};
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    const std::u16string_view text = steps[i].text;
+    if (steps[i].method == StepMethod::kLiteral && text.front() < 128) ++beginning[text.front()];
+  }
+  run.mark = static_cast<char16_t>(
+      std::max_element(beginning.begin(), beginning.end()) - beginning.begin());
+  const auto holdsMark = [&](std::u16string_view text) {
+    return text.find(run.mark) != std::u16string_view::npos;
+  };
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    StepPlan& step = steps[i];
+    const std::u16string_view replacement = kCleanupSteps[i].replacement;
+    step.atMarks = step.method == StepMethod::kLiteral && step.text.front() == run.mark &&
+                   !holdsMark(step.text.substr(1));
+    step.keepsMarks = step.method == StepMethod::kLiteral &&
+                      step.text.size() == replacement.size() && !holdsMark(step.text) &&
+                      !holdsMark(replacement);
+  }
+}
+
+// Made once per process; carrying it out is read-only, so the download workers may share it.
+const CleanupPlan& Plan() {
+  static const CleanupPlan plan = [] {
+    CleanupPlan made;
+    for (std::size_t i = 0; i < kCleanupSteps.size(); ++i) {
+      made.steps[i] = PlanStep(kCleanupSteps[i]);
+      const bool isPattern = made.steps[i].method == StepMethod::kPattern;
+      if (made.runs.empty() || made.runs.back().patterns != isPattern) {
+        made.runs.push_back(StepRun{i, i, isPattern, {}});
+      }
+      StepRun& run = made.runs.back();
+      run.last = i + 1;
+      for (const std::u16string_view part : {made.steps[i].text, kCleanupSteps[i].replacement}) {
+        for (const char16_t c : part) {
+          if (c < 128) run.touched[c] = true;
+        }
+      }
+    }
+    for (StepRun& run : made.runs) {
+      if (!run.patterns) ChooseMark(run, made.steps);
+    }
     return made;
   }();
-  return plans;
+  return plan;
 }
 
 bool IsTrimmed(char16_t c) { return c == u' ' || c == u'-'; }
 
-// Runs the steps [first, last) on `text`, skipping those whose match needs a character that the
-// text cannot hold.
-void RunSteps(std::u16string& text, std::size_t first, std::size_t last, std::u16string& scratch) {
-  const auto& plans = StepPlans();
-  AsciiPresence presence(text);
-  for (std::size_t i = first; i < last; ++i) {
-    if (text.empty()) return;
-    const StepPlan& plan = plans[i];
-    if (!presence.MayHoldAll(plan.needs)) continue;
-    const std::size_t before = text.size();
-    bool replaced = false;
-    switch (plan.method) {
-      case StepMethod::kLiteral:
-        replaced = ReplaceLiteral(text, plan.text, kCleanupSteps[i].replacement, scratch);
-        break;
-      case StepMethod::kCollapse:
-        CollapseRuns(text, plan.text, scratch);
-        replaced = text.size() != before;
-        break;
-      case StepMethod::kPattern:
-        replaced = ReplaceMatches(text, plan.matcher, kCleanupSteps[i].replacement, true, false,
-                                  scratch) == PatternReplaceResult::kDone;
-        break;
+// Texts longer than this go through the steps without patterns in pieces of about this size.
+constexpr std::size_t kPieceSize = 16384;
+// In shorter pieces, scanning is as quick as trying the mark positions.
+constexpr std::size_t kMinMarkedSize = 4096;
+
+// What ReplaceMatches does when replacing all matches without groups, in place when no
+// replacement is longer than its match. The matches are all found before the text changes, as
+// the search expects it unchanged. Returns whether anything was replaced.
+bool ReplaceAllMatches(std::u16string& text, const PatternMatcher& matcher,
+                       std::u16string_view replacement, std::vector<MatchSpan>& spans,
+                       std::u16string& scratch) {
+  const std::u16string_view view(text);
+  SearchMemo memo;
+  MatchContext match;
+  spans.clear();
+  bool fits = true;
+  std::size_t from = 0;
+  while (matcher.MatchFrom(view, from, &memo, &match)) {
+    spans.push_back(MatchSpan{match.Start(), match.End()});
+    fits = fits && replacement.size() <= match.End() - match.Start();
+    from = match.End();
+    if (match.Start() == match.End()) {
+      // The character after an empty match is kept, as the text up to the next match is.
+      if (from == view.size()) break;
+      ++from;
     }
-    if (replaced) presence.Add(kCleanupSteps[i].replacement);
+  }
+  if (spans.empty()) return false;
+  if (!fits) {
+    return ReplaceMatches(text, matcher, replacement, true, false, scratch) ==
+           PatternReplaceResult::kDone;
+  }
+  std::size_t next = 0;
+  std::size_t size = text.size();
+  RewriteInPlace(
+      text.data(), size,
+      [&](std::size_t, std::size_t& end) {
+        if (next == spans.size()) return kNoPosition;
+        end = spans[next].end;
+        return spans[next++].start;
+      },
+      [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+  text.resize(size);
+  return true;
+}
+
+// Runs the pattern steps of `run` on the whole text, skipping those whose match needs a character
+// that the text cannot hold; `presence` covers the text, and is kept up to date.
+void RunPatternSteps(std::u16string& text, const StepRun& run, AsciiPresence& presence) {
+  const CleanupPlan& plan = Plan();
+  std::vector<MatchSpan> spans;
+  std::u16string scratch;
+  for (std::size_t i = run.first; i < run.last && !text.empty(); ++i) {
+    const StepPlan& step = plan.steps[i];
+    if (!presence.MayHoldAll(step.needs)) continue;
+    if (ReplaceAllMatches(text, step.matcher, kCleanupSteps[i].replacement, spans, scratch)) {
+      presence.Add(kCleanupSteps[i].replacement);
+    }
   }
 }
 
-// The steps from `first` on match only their own short texts: none of them involves a character
-// outside those texts and their replacements (an inert character), so none of their matches
-// spans one, and a long text can go through them piece by piece, split after inert characters,
-// with the pieces small enough to stay in the cache.
-struct PieceWise {
-  std::size_t first = kCleanupSteps.size();
-  bool touched[128] = {};  // ASCII characters that are not inert; all others are
-};
-
-const PieceWise& PieceWiseSteps() {
-  static const PieceWise pieceWise = [] {
-    PieceWise made;
-    const auto& plans = StepPlans();
-    while (made.first > 0 && plans[made.first - 1].method != StepMethod::kPattern) --made.first;
-    for (std::size_t i = made.first; i < kCleanupSteps.size(); ++i) {
-      for (const std::u16string_view part : {plans[i].text, kCleanupSteps[i].replacement}) {
-        for (const char16_t c : part) {
-          if (c < 128) made.touched[c] = true;
-        }
-      }
+// Runs the steps of a run without patterns on data[0, size) in place, skipping those whose match
+// needs a character that the piece cannot hold. Returns the new size.
+std::size_t RunPlainSteps(char16_t* data, std::size_t size, const StepRun& run,
+                          MarkPositions& marks, AsciiPresence& presence) {
+  const CleanupPlan& plan = Plan();
+  marks.Reset();
+  for (std::size_t i = run.first; i < run.last && size != 0; ++i) {
+    const StepPlan& step = plan.steps[i];
+    if (!presence.MayHoldAll(step.needs)) continue;
+    const std::u16string_view replacement = kCleanupSteps[i].replacement;
+    bool replaced = false;
+    if (step.method == StepMethod::kCollapse) {
+      replaced = CollapseRuns(data, size, step.text, step.twice);
+    } else if (step.atMarks && size >= kMinMarkedSize && marks.Collect(data, size)) {
+      replaced = ReplaceLiteralAtMarks(data, size, step.text, replacement, marks);
+    } else {
+      replaced = ReplaceLiteral(data, size, step.text, replacement);
     }
-    return made;
-  }();
-  return pieceWise;
+    if (!replaced) continue;
+    presence.Add(replacement);
+    if (!step.keepsMarks) marks.Invalidate();
+  }
+  return size;
 }
 
-// Texts longer than this go through the piece-wise steps in pieces of about this size.
-constexpr std::size_t kPieceSize = 16384;
+
+// Each piece is moved to where the cleaned text so far ends, and cleaned there. `presence` covers
+// the text, if known, and is kept up to date.
+void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
+                            std::optional<AsciiPresence>& presence) {
+  MarkPositions marks(run.mark);
+  if (text.size() <= kPieceSize) {
+    if (!presence) presence.emplace(text);
+    text.resize(RunPlainSteps(text.data(), text.size(), run, marks, *presence));
+    return;
+  }
+  AsciiPresence whole;
+  const auto inert = [&](char16_t c) { return c >= 128 || !run.touched[c]; };
+  char16_t* const data = text.data();
+  const std::size_t size = text.size();
+  std::size_t to = 0;
+  std::size_t from = 0;
+  while (from < size) {
+    std::size_t cut = std::min(size, from + kPieceSize);
+    while (cut < size && !inert(data[cut - 1])) ++cut;
+    if (to != from) std::memmove(data + to, data + from, (cut - from) * sizeof(char16_t));
+    AsciiPresence piece(std::u16string_view(data + to, cut - from));
+    to += RunPlainSteps(data + to, cut - from, run, marks, piece);
+    whole.Add(piece);
+    from = cut;
+  }
+  text.resize(to);
+  presence = whole;
+}
 
 }  // namespace
 
@@ -284,26 +566,15 @@ PatternReplaceResult PatternReplace(std::u16string& text, const char16_t* patter
 }
 
 void CleanText(std::u16string& text) {
-  const PieceWise& pieceWise = PieceWiseSteps();
-  std::u16string scratch;
-  RunSteps(text, 0, pieceWise.first, scratch);
-  if (text.size() <= 2 * kPieceSize) {
-    RunSteps(text, pieceWise.first, kCleanupSteps.size(), scratch);
-  } else {
-    const auto inert = [&](char16_t c) { return c >= 128 || !pieceWise.touched[c]; };
-    std::u16string whole;
-    whole.reserve(text.size());
-    std::u16string piece;
-    std::size_t from = 0;
-    while (from < text.size()) {
-      std::size_t cut = std::min(text.size(), from + kPieceSize);
-      while (cut < text.size() && !inert(text[cut - 1])) ++cut;
-      piece.assign(text, from, cut - from);
-      RunSteps(piece, pieceWise.first, kCleanupSteps.size(), scratch);
-      whole += piece;
-      from = cut;
+  std::optional<AsciiPresence> presence;  // worked out when first needed
+  for (const StepRun& run : Plan().runs) {
+    if (text.empty()) return;
+    if (run.patterns) {
+      if (!presence) presence.emplace(text);
+      RunPatternSteps(text, run, *presence);
+    } else {
+      RunPlainStepsPieceWise(text, run, presence);
     }
-    text.swap(whole);
   }
   std::size_t end = text.size();
   while (end > 0 && IsTrimmed(text[end - 1])) --end;

@@ -1,5 +1,8 @@
 #include "processing/utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace tidewire {
 
 std::string ToUtf8(std::u16string_view text) {
@@ -33,6 +36,46 @@ std::string ToUtf8(std::u16string_view text) {
     }
   }
   return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* const end = next + bytes.size();
+  while (next != end) {
+    // Eight ASCII bytes at a time.
+    if (end - next >= 8) {
+      std::uint64_t block;
+      std::memcpy(&block, next, sizeof block);
+      if ((block & 0x8080808080808080u) == 0) {
+        next += 8;
+        continue;
+      }
+    }
+    const unsigned char lead = *next++;
+    if (lead < 0x80) continue;
+    int follow = 0;
+    unsigned char low = 0x80;  // bounds of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      follow = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      follow = 2;
+      if (lead == 0xE0) low = 0xA0;   // overlong
+      if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      follow = 3;
+      if (lead == 0xF0) low = 0x90;   // overlong
+      if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+    } else {
+      return false;
+    }
+    if (end - next < follow || *next < low || *next > high) return false;
+    for (int k = 1; k < follow; ++k) {
+      if ((next[k] & 0xC0) != 0x80) return false;
+    }
+    next += follow;
+  }
+  return true;
 }
 
 std::size_t Utf16Length(std::string_view text) {

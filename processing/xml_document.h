@@ -44,6 +44,12 @@ class XmlDocument {
   // outside the text is ever read: no external DTD, no external entity, no network.
   virtual void Load(std::u16string_view text) = 0;
 
+  // Loads a document from its UTF-8 bytes (without byte-order mark) when the document can read
+  // them directly, with the result Load would give for their UTF-16 decoding; `utf8` holds no
+  // zero byte and is followed by one. Returns false, with the content left as it was, when the
+  // bytes have to be decoded and loaded through Load instead.
+  virtual bool LoadUtf8(std::string_view /*utf8*/) { return false; }
+
   // The first element named `name` anywhere in the document, in document order ("//name").
   virtual std::unique_ptr<XmlNode> SelectFirst(std::u16string_view name) const = 0;
 

@@ -21,11 +21,105 @@ std::uint64_t Multiply(std::uint64_t a, std::uint64_t b) {
 // Entity nesting deeper than this is refused by the parsers too.
 constexpr int kMaxDepth = 40;
 
-bool IsXmlSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+template <typename Char>
+bool IsXmlSpace(Char c) {
+  return c == Char{' '} || c == Char{'\t'} || c == Char{'\n'} || c == Char{'\r'};
+}
 
 bool IsNameChar(char16_t c) {
   return !IsXmlSpace(c) &&
          std::u16string_view(u";%&<>\"'=[]()|,/?!#").find(c) == std::u16string_view::npos;
+}
+
+// Prolog scanning for UTF-16 text and for UTF-8 bytes alike: everything it looks for is ASCII,
+// which never occurs inside the encoding of another character in either.
+template <typename Char>
+bool StartsWithAscii(std::basic_string_view<Char> s, std::size_t pos, std::string_view prefix) {
+  if (pos > s.size() || s.size() - pos < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (s[pos + i] != static_cast<Char>(prefix[i])) return false;
+  }
+  return true;
+}
+
+template <typename Char>
+std::size_t FindAscii(std::basic_string_view<Char> s, std::string_view needle, std::size_t pos) {
+  for (; (pos = s.find(static_cast<Char>(needle[0]), pos)) != s.npos; ++pos) {
+    if (StartsWithAscii(s, pos, needle)) return pos;
+  }
+  return s.npos;
+}
+
+template <typename Char>
+void SkipXmlSpace(std::basic_string_view<Char> s, std::size_t& pos) {
+  while (pos < s.size() && IsXmlSpace(s[pos])) ++pos;
+}
+
+// Moves past `terminator`; false when it does not occur.
+template <typename Char>
+bool SkipPastAscii(std::basic_string_view<Char> s, std::size_t& pos, std::string_view terminator) {
+  const std::size_t end = FindAscii(s, terminator, pos);
+  if (end == std::basic_string_view<Char>::npos) return false;
+  pos = end + terminator.size();
+  return true;
+}
+
+// The position just inside "[" of the document type declaration, if it has an internal subset;
+// `s` is searched through its prolog only.
+template <typename Char>
+std::optional<std::size_t> InternalSubsetStart(std::basic_string_view<Char> s) {
+  std::size_t pos = 0;
+  for (;;) {
+    SkipXmlSpace(s, pos);
+    if (StartsWithAscii(s, pos, "<?")) {
+      if (!SkipPastAscii(s, pos, "?>")) return std::nullopt;
+    } else if (StartsWithAscii(s, pos, "<!--")) {
+      if (!SkipPastAscii(s, pos, "-->")) return std::nullopt;
+    } else {
+      break;
+    }
+  }
+  if (!StartsWithAscii(s, pos, "<!DOCTYPE")) return std::nullopt;
+  pos += 9;
+  while (pos < s.size() && s[pos] != Char{'['} && s[pos] != Char{'>'}) {
+    if (s[pos] == Char{'"'} || s[pos] == Char{'\''}) {
+      const std::size_t close = s.find(s[pos], pos + 1);
+      if (close == std::basic_string_view<Char>::npos) return std::nullopt;
+      pos = close + 1;
+    } else {
+      ++pos;
+    }
+  }
+  if (pos >= s.size() || s[pos] != Char{'['}) return std::nullopt;
+  return pos + 1;
+}
+
+template <typename Char>
+std::optional<TextRange> DeclaredEncodingIn(std::basic_string_view<Char> text) {
+  if (!StartsWithAscii(text, 0, "<?xml") || text.size() <= 5 || !IsXmlSpace(text[5])) {
+    return std::nullopt;
+  }
+  const std::size_t end = FindAscii(text, "?>", 0);
+  if (end == std::basic_string_view<Char>::npos) return std::nullopt;
+  const std::basic_string_view<Char> declaration = text.substr(0, end);
+  constexpr std::string_view kName = "encoding";
+  for (std::size_t at = FindAscii(declaration, kName, 0);
+       at != std::basic_string_view<Char>::npos; at = FindAscii(declaration, kName, at + 1)) {
+    if (!IsXmlSpace(declaration[at - 1])) continue;
+    std::size_t pos = at + kName.size();
+    SkipXmlSpace(declaration, pos);
+    if (pos >= declaration.size() || declaration[pos] != Char{'='}) continue;
+    ++pos;
+    SkipXmlSpace(declaration, pos);
+    if (pos >= declaration.size() ||
+        (declaration[pos] != Char{'"'} && declaration[pos] != Char{'\''})) {
+      continue;
+    }
+    const std::size_t close = declaration.find(declaration[pos], pos + 1);
+    if (close == std::basic_string_view<Char>::npos) return std::nullopt;
+    return TextRange{pos + 1, close - pos - 1};
+  }
+  return std::nullopt;
 }
 
 struct Entity {
@@ -40,8 +134,7 @@ class ExpansionCheck {
   explicit ExpansionCheck(std::u16string_view text) : text_(text) {}
 
   bool WithinLimit() {
-    std::size_t pos = 0;
-    const std::optional<std::size_t> subset = FindInternalSubset(pos);
+    const std::optional<std::size_t> subset = FindInternalSubset();
     if (!subset) return true;
     std::u16string_view rest = text_.substr(*subset);
     if (!ScanSubset(rest, 0)) return false;
@@ -86,31 +179,8 @@ class ExpansionCheck {
   }
 
   // The position just inside "[" of the document type declaration, if it has an internal
-  // subset; `text_` is searched through its prolog only.
-  std::optional<std::size_t> FindInternalSubset(std::size_t& pos) const {
-    const std::u16string_view s = text_;
-    for (;;) {
-      SkipSpace(s, pos);
-      if (StartsWith(s, pos, u"<?")) {
-        if (!SkipPast(s, pos, u"?>")) return std::nullopt;
-      } else if (StartsWith(s, pos, u"<!--")) {
-        if (!SkipPast(s, pos, u"-->")) return std::nullopt;
-      } else {
-        break;
-      }
-    }
-    if (!StartsWith(s, pos, u"<!DOCTYPE")) return std::nullopt;
-    pos += 9;
-    while (pos < s.size() && s[pos] != u'[' && s[pos] != u'>') {
-      if (s[pos] == u'"' || s[pos] == u'\'') {
-        if (!Quoted(s, pos)) return std::nullopt;
-      } else {
-        ++pos;
-      }
-    }
-    if (pos >= s.size() || s[pos] != u'[') return std::nullopt;
-    return pos + 1;
-  }
+  // subset.
+  std::optional<std::size_t> FindInternalSubset() const { return InternalSubsetStart(text_); }
 
   // Reads declarations from `s` (the internal subset, or the replacement text of a parameter
   // entity referenced in it); on return from the outermost level `s` holds what follows the
@@ -307,32 +377,33 @@ std::u16string_view SkipLoadSkippedSpace(std::u16string_view text) {
   return text.substr(pos);
 }
 
-std::optional<TextRange> DeclaredEncoding(std::u16string_view text) {
-  constexpr std::u16string_view kOpen = u"<?xml";
-  if (text.substr(0, kOpen.size()) != kOpen || text.size() <= kOpen.size() ||
-      !IsXmlSpace(text[kOpen.size()])) {
-    return std::nullopt;
-  }
-  const std::size_t end = text.find(u"?>");
-  if (end == std::u16string_view::npos) return std::nullopt;
-  const std::u16string_view declaration = text.substr(0, end);
-  constexpr std::u16string_view kName = u"encoding";
-  for (std::size_t at = declaration.find(kName); at != std::u16string_view::npos;
-       at = declaration.find(kName, at + 1)) {
-    if (!IsXmlSpace(declaration[at - 1])) continue;
-    std::size_t pos = at + kName.size();
-    while (pos < declaration.size() && IsXmlSpace(declaration[pos])) ++pos;
-    if (pos >= declaration.size() || declaration[pos] != u'=') continue;
-    ++pos;
-    while (pos < declaration.size() && IsXmlSpace(declaration[pos])) ++pos;
-    if (pos >= declaration.size() || (declaration[pos] != u'"' && declaration[pos] != u'\'')) {
-      continue;
+std::string_view SkipLoadSkippedSpace(std::string_view utf8) {
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    // Every skipped character lies below U+10000: one to three bytes.
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(utf8[pos + k]); };
+    const auto lead = byte(0);
+    char32_t c = lead;
+    std::size_t length = 1;
+    if (lead >= 0xE0 && lead < 0xF0 && utf8.size() - pos >= 3) {
+      c = ((lead & 0x0Fu) << 12) | ((byte(1) & 0x3Fu) << 6) | (byte(2) & 0x3Fu);
+      length = 3;
+    } else if (lead >= 0xC0 && lead < 0xE0 && utf8.size() - pos >= 2) {
+      c = ((lead & 0x1Fu) << 6) | (byte(1) & 0x3Fu);
+      length = 2;
     }
-    const std::size_t close = declaration.find(declaration[pos], pos + 1);
-    if (close == std::u16string_view::npos) return std::nullopt;
-    return TextRange{pos + 1, close - pos - 1};
+    if (c >= 0x10000 || lead >= 0xF0 || !IsLoadSkippedSpace(static_cast<char16_t>(c))) break;
+    pos += length;
   }
-  return std::nullopt;
+  return utf8.substr(pos);
+}
+
+std::optional<TextRange> DeclaredEncoding(std::u16string_view text) {
+  return DeclaredEncodingIn(text);
+}
+
+std::optional<TextRange> DeclaredEncoding(std::string_view utf8) {
+  return DeclaredEncodingIn(utf8);
 }
 
 std::u16string WithParsedEncoding(std::u16string_view text) {
@@ -348,6 +419,10 @@ std::u16string WithParsedEncoding(std::u16string_view text) {
 
 bool EntityExpansionWithinLimit(std::u16string_view text) {
   return ExpansionCheck(SkipLoadSkippedSpace(text)).WithinLimit();
+}
+
+bool HasInternalSubset(std::string_view utf8) {
+  return InternalSubsetStart(SkipLoadSkippedSpace(utf8)).has_value();
 }
 
 }  // namespace tidewire

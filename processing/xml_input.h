@@ -24,6 +24,8 @@ inline constexpr std::size_t XmlMaxEntityExpansion = std::size_t{1} << 20;
 // The characters MSXML skips at the start of a text before it parses it.
 bool IsLoadSkippedSpace(char16_t c);
 std::u16string_view SkipLoadSkippedSpace(std::u16string_view text);
+// The same for valid UTF-8.
+std::string_view SkipLoadSkippedSpace(std::string_view utf8);
 
 // The text is Unicode by the time it is parsed, whatever encoding its XML declaration names;
 // parsers refuse names they do not know (MSXML on Wine knows few: UTF-7, KOI8-R or Shift_JIS
@@ -37,6 +39,8 @@ struct TextRange {
   std::size_t length = 0;
 };
 std::optional<TextRange> DeclaredEncoding(std::u16string_view text);
+// The same for valid UTF-8, in bytes.
+std::optional<TextRange> DeclaredEncoding(std::string_view utf8);
 
 // `text` with the declared encoding name replaced by XmlParsedEncoding.
 std::u16string WithParsedEncoding(std::u16string_view text);
@@ -45,5 +49,9 @@ std::u16string WithParsedEncoding(std::u16string_view text);
 // references would expand the document beyond XmlMaxEntityExpansion, or holds something that no
 // well-formed internal subset holds. A document without internal subset passes.
 bool EntityExpansionWithinLimit(std::u16string_view text);
+
+// Whether valid UTF-8 `utf8`, after the characters skipped at the start, has a document type
+// declaration with an internal subset: the only documents whose entity expansion needs checking.
+bool HasInternalSubset(std::string_view utf8);
 
 }  // namespace tidewire

@@ -4,8 +4,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "processing/encoding.h"
+#include "processing/utf8.h"
 
 namespace tidewire {
 namespace {
@@ -62,6 +64,30 @@ TEST(NativeUtf8Test, ASequenceRunningPastTheEndSwallowsTheRest) {
   EXPECT_EQ(Utf8("A\xC3"sv), u"A\uFFFD");
   EXPECT_EQ(Utf8("A\xF0\x41"sv), u"A\uFFFD");
   EXPECT_EQ(Utf8("A\xE2\x82"sv), u"A\uFFFD");
+}
+
+// Valid UTF-8 is what decodes without a fault: no replacement character that the bytes do not
+// spell out themselves. Every pair of bytes, and every lead byte with continuations at the edges
+// of their ranges.
+TEST(NativeUtf8Test, ValidBytesAreExactlyThoseDecodedWithoutAFault) {
+  const auto faultless = [](const std::string& bytes) {
+    return NativeTextDecoder::DecodeUtf8(bytes).find(u'\uFFFD') == std::u16string::npos;
+  };
+  std::vector<std::string> cases;
+  for (int a = 0; a < 256; ++a) {
+    for (int b = 0; b < 256; ++b) cases.push_back({static_cast<char>(a), static_cast<char>(b)});
+    for (const int second : {0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0}) {
+      for (const int rest : {0x41, 0x80, 0xBF, 0xC0}) {
+        cases.push_back({static_cast<char>(a), static_cast<char>(second), static_cast<char>(rest)});
+        cases.push_back({static_cast<char>(a), static_cast<char>(second), static_cast<char>(rest),
+                         static_cast<char>(rest), 'x', 'y', 'z', 'w', 'v', 'u', 't'});
+      }
+    }
+  }
+  for (const std::string& bytes : cases) {
+    if (bytes.find("\xEF\xBF\xBD") != std::string::npos) continue;  // a real U+FFFD
+    EXPECT_EQ(IsValidUtf8(bytes), faultless(bytes)) << testing::PrintToString(bytes);
+  }
 }
 
 TEST(NativeUtf7Test, DirectCharactersAndEscapedPlus) {

@@ -7,6 +7,7 @@
 
 #include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
+#include "tests/reference/reference_clean.h"
 #include "tests/reference/reference_matcher.h"
 
 namespace tidewire {
@@ -199,30 +200,6 @@ TEST(CleanTextTest, RunsAndTrimming) {
   EXPECT_EQ(Cleaned(u"a]]> b"), u"a b");
 }
 
-// The cleanup as the table defines it: every step on the whole text, patterns through
-// PatternReplace, then the trim. CleanText skips steps, collapses runs without the matcher and
-// cleans long texts in pieces; none of that may change a result.
-std::u16string ReferenceClean(std::u16string text) {
-  for (const CleanupStep& step : kCleanupSteps) {
-    if (step.kind == CleanupStepKind::kPattern) {
-      PatternReplace(text, std::u16string(step.search).c_str(), step.replacement, true, false,
-                     true);
-      continue;
-    }
-    std::u16string out;
-    std::size_t from = 0;
-    for (std::size_t at; (at = text.find(step.search, from)) != std::u16string::npos;
-         from = at + step.search.size()) {
-      out += text.substr(from, at - from);
-      out += step.replacement;
-    }
-    text = out + text.substr(from);
-  }
-  const std::size_t begin = text.find_first_not_of(u" -");
-  if (begin == std::u16string::npos) return u"";
-  return text.substr(begin, text.find_last_not_of(u" -") - begin + 1);
-}
-
 TEST(CleanTextTest, AgreesWithTheStepTableOnGeneratedTexts) {
   static const char16_t* const kPieces[] = {
       u"&amp;",  u"&amp;lt;", u"&lt;",       u"&gt;",      u"&quot;", u"&#8220;",
@@ -236,7 +213,26 @@ TEST(CleanTextTest, AgreesWithTheStepTableOnGeneratedTexts) {
     for (int round = 0; round < (length >= 3000 ? 4 : 200); ++round) {
       std::u16string text;
       for (int n = 0; n < length; ++n) text += kPieces[piece(rng)];
-      ASSERT_EQ(Cleaned(text), ReferenceClean(text)) << "length " << length;
+      ASSERT_EQ(Cleaned(text), testing_support::ReferenceClean(text)) << "length " << length;
+    }
+  }
+}
+
+// Steps without patterns run piece by piece, in place, and at the positions of their first
+// character: texts where one step makes or breaks the matches of later ones, long enough to be
+// cut into many pieces.
+TEST(CleanTextTest, LiteralStepsSeeWhatEarlierStepsLeft) {
+  static const char16_t* const kPieces[] = {
+      u"<t", u"<tr>", u"d>",    u"<br>",   u"<BR>", u"<![CDATA[", u"]]>", u" ",
+      u"&",  u"amp;", u"&amp;", u"apos;",  u"lt;",  u"&#x3",      u"c;",  u"|",
+      u"x",  u"&#",   u"8220;", u"\u00e9", u".",    u"-",         u"-->", u"\r\n"};
+  std::mt19937 rng(2024);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  for (const int length : {30, 3000, 30000}) {
+    for (int round = 0; round < (length >= 3000 ? 4 : 300); ++round) {
+      std::u16string text;
+      for (int n = 0; n < length; ++n) text += kPieces[piece(rng)];
+      ASSERT_EQ(Cleaned(text), testing_support::ReferenceClean(text)) << "length " << length;
     }
   }
 }

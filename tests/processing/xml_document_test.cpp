@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "processing/native_text_decoder.h"
 #include "processing/platform.h"
 #include "processing/xml_input.h"
 #include "tests/processing/xml_test_support.h"
@@ -164,6 +165,40 @@ TEST_F(XmlDocumentTest, TheDeclaredEncodingDoesNotMatter) {
     Load(u"<?xml version='1.0' encoding='" + std::u16string(name) +
          u"'?><rss><title>caf\u00E9 \u4E2D</title></rss>");
     EXPECT_EQ(FirstTitle(), u"caf\u00E9 \u4E2D");
+  }
+}
+
+// What the document reads from UTF-8 bytes directly, it reads as from their decoding; what it
+// cannot read directly (natively: invalid bytes, other declared encodings, internal subsets) it
+// refuses, keeping what it held.
+TEST_F(XmlDocumentTest, Utf8BytesReadAsTheirDecoding) {
+  struct Case {
+    const char* bytes;
+    bool direct;  // natively
+  };
+  for (const Case& c : {
+           Case{"\xE3\x80\x80<?xml version='1.0' encoding='UTF-8'?><rss><title> caf\xC3\xA9 "
+                "</title></rss>",
+                true},
+           Case{"<?xml version='1.0' encoding='utf8'?><rss><title>a &#38; <![CDATA[ b ]]>\n"
+                "<i/> c</title></rss>",
+                true},
+           Case{"<rss xml:space='preserve'><title> \xE2\x80\x9Cq\xE2\x80\x9D </title></rss>",
+                true},
+           Case{"<rss><title>not closed</rss>", true},
+           Case{"<?xml version='1.0' encoding='UTF-16'?><rss><title>t</title></rss>", false},
+           Case{"<?xml version='1.0' encoding='latin1'?><rss><title>t</title></rss>", false},
+           Case{"<!DOCTYPE rss [<!ENTITY e 'x'>]><rss><title>&e;</title></rss>", false},
+           Case{"<rss><title>\xC3</title></rss>", false},
+       }) {
+    Load(u"<rss><title>before</title></rss>");
+    const bool direct = document_->LoadUtf8(c.bytes);
+#ifndef _WIN32
+    EXPECT_EQ(direct, c.direct) << c.bytes;
+#endif
+    const std::u16string read = FirstTitle();
+    Load(NativeTextDecoder::DecodeUtf8(c.bytes));
+    EXPECT_EQ(read, direct ? FirstTitle() : u"before") << c.bytes;
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "processing/native_text_decoder.h"
+
 namespace tidewire {
 namespace {
 
@@ -24,6 +26,36 @@ TEST(SkipLoadSkippedSpaceTest, SkipsWhatMsxmlSkips) {
   EXPECT_EQ(SkipLoadSkippedSpace(u"\u200B<a/>"), u"\u200B<a/>");
   EXPECT_EQ(SkipLoadSkippedSpace(u"x <a/>"), u"x <a/>");
   EXPECT_EQ(SkipLoadSkippedSpace(u"   "), u"");
+}
+
+// The prolog of UTF-8 bytes reads as that of their UTF-16 decoding.
+TEST(Utf8PrologTest, AgreesWithTheDecodedText) {
+  for (const char* utf8 : {
+           "\xC2\xA0\xE2\x80\x83 \xEF\xBB\xBF<?xml version='1.0' encoding='utf-8'?><a/>",
+           "\xE2\x80\x8B<a/>",
+           "<?xml version=\"1.0\" encoding = \"caf\xC3\xA9\" ?><a/>",
+           "<?xml version='1.0'?><!-- \xE2\x80\x9C --><!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>",
+           "<!DOCTYPE a SYSTEM 'a[b'><a/>",
+           "<?pi x?><!DOCTYPE a PUBLIC 'p' \"[\"><a/>",
+           "<a/><!DOCTYPE a [<!ENTITY e 'x'>]>",
+       }) {
+    const std::u16string text = NativeTextDecoder::DecodeUtf8(utf8);
+    const std::string_view bytes(utf8);
+    const std::u16string_view body = SkipLoadSkippedSpace(text);
+    const std::string_view bodyBytes = SkipLoadSkippedSpace(bytes);
+    EXPECT_EQ(NativeTextDecoder::DecodeUtf8(bodyBytes), body) << utf8;
+    const std::optional<TextRange> name = DeclaredEncoding(body);
+    const std::optional<TextRange> nameBytes = DeclaredEncoding(bodyBytes);
+    ASSERT_EQ(name.has_value(), nameBytes.has_value()) << utf8;
+    if (name) {
+      EXPECT_EQ(NativeTextDecoder::DecodeUtf8(bodyBytes.substr(nameBytes->position,
+                                                               nameBytes->length)),
+                body.substr(name->position, name->length));
+    }
+    const bool subset = body.find(u"<!ENTITY") != std::u16string_view::npos &&
+                        body.find(u"<!DOCTYPE") < body.find(u"<a");
+    EXPECT_EQ(HasInternalSubset(bytes), subset) << utf8;
+  }
 }
 
 TEST(DeclaredEncodingTest, FindsTheNameInTheDeclarationOnly) {
