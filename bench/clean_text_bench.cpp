@@ -14,7 +14,7 @@
 namespace tidewire::bench {
 namespace {
 
-constexpr std::size_t kMegabyte = 1000000;
+constexpr std::size_t Megabyte = 1000000;
 
 std::u16string Widen(const char* text) {
   std::u16string out;
@@ -37,10 +37,10 @@ std::u16string Fill(const std::u16string& piece, std::size_t size) {
 // Descriptions as feeds send them: paragraphs, links, coloured runs, images, tables, entities
 // (some escaped twice), CDATA sections, line breaks and runs of punctuation.
 std::u16string FeedMarkup(std::size_t size) {
-  static const char* const kWords[] = {
-      "market",  "council", "weather", "report", "storm", "Minister", "said", "on",
-      "Tuesday", "the",     "a",       "record", "2024",  "team",     "wins", "final"};
-  static const char* const kMarkup[] = {
+  static const char* const Words[] = {"market", "council", "weather", "report", "storm", "Minister",
+                                      "said",   "on",      "Tuesday", "the",    "a",     "record",
+                                      "2024",   "team",    "wins",    "final"};
+  static const char* const Markup[] = {
       "<p>",
       "</p>",
       "<b>",
@@ -81,15 +81,15 @@ std::u16string FeedMarkup(std::size_t size) {
       " | ",
       ". - "};
   std::mt19937 rng(4711);
-  std::uniform_int_distribution<std::size_t> word(0, std::size(kWords) - 1);
-  std::uniform_int_distribution<std::size_t> markup(0, std::size(kMarkup) - 1);
+  std::uniform_int_distribution<std::size_t> word(0, std::size(Words) - 1);
+  std::uniform_int_distribution<std::size_t> markup(0, std::size(Markup) - 1);
   std::u16string text;
   text.reserve(size + 128);
   while (text.size() < size) {
     if (rng() % 3 == 0) {
-      text += Widen(kMarkup[markup(rng)]);
+      text += Widen(Markup[markup(rng)]);
     } else {
-      text += Widen(kWords[word(rng)]);
+      text += Widen(Words[word(rng)]);
       text += u' ';
     }
   }
@@ -141,25 +141,25 @@ void MeasurePlainAnchors(std::size_t repetitions) {
 int main() {
   using namespace tidewire::bench;
   std::printf("CleanText throughput (1 MB = 10^6 characters)\n");
-  MeasureClean("feed markup, 5 MB", FeedMarkup(5 * kMegabyte));
+  MeasureClean("feed markup, 5 MB", FeedMarkup(5 * Megabyte));
   MeasureClean("feed markup, 1 KB (typical description)", FeedMarkup(1000));
 
   std::printf("\nCleanText on adversarial inputs\n");
   MeasureClean("20,000 x <a href=x>, no </a>", Repeat(u"<a href=x>", 20000));
   MeasureClean("<a href=x> + 40 letters, no </a>, 1 MB",
-               Fill(u"<a href=x>" + std::u16string(40, u'w'), kMegabyte));
-  MeasureClean("<a href=x without >, 1 MB", Fill(u"<a href=x ", kMegabyte));
+               Fill(u"<a href=x>" + std::u16string(40, u'w'), Megabyte));
+  MeasureClean("<a href=x without >, 1 MB", Fill(u"<a href=x ", Megabyte));
   MeasureClean("100,000 x <, no >", std::u16string(100000, u'<'));
-  MeasureClean("< + 9 letters, no >, 1 MB", Fill(u"<abcdefghi", kMegabyte));
-  MeasureClean("1,000,000 x <, no >", std::u16string(kMegabyte, u'<'));
-  MeasureClean("<font color=x>, no </font>, 1 MB", Fill(u"<font color=x>", kMegabyte));
+  MeasureClean("< + 9 letters, no >, 1 MB", Fill(u"<abcdefghi", Megabyte));
+  MeasureClean("1,000,000 x <, no >", std::u16string(Megabyte, u'<'));
+  MeasureClean("<font color=x>, no </font>, 1 MB", Fill(u"<font color=x>", Megabyte));
   MeasureClean("<a href=x><font color=x><, no closers, 1 MB",
-               Fill(u"<a href=x><font color=x><", kMegabyte));
-  MeasureClean("\" -\" run, 1 MB", Fill(u" -", kMegabyte));
-  MeasureClean("space run, 1 MB", std::u16string(kMegabyte, u' '));
-  MeasureClean("comma run, 1 MB", std::u16string(kMegabyte, u','));
-  MeasureClean("hyphen run, 1 MB", std::u16string(kMegabyte, u'-'));
-  MeasureClean("no markup, 1 MB", Fill(u"Plain words, and more words. ", kMegabyte));
+               Fill(u"<a href=x><font color=x><", Megabyte));
+  MeasureClean("\" -\" run, 1 MB", Fill(u" -", Megabyte));
+  MeasureClean("space run, 1 MB", std::u16string(Megabyte, u' '));
+  MeasureClean("comma run, 1 MB", std::u16string(Megabyte, u','));
+  MeasureClean("hyphen run, 1 MB", std::u16string(Megabyte, u'-'));
+  MeasureClean("no markup, 1 MB", Fill(u"Plain words, and more words. ", Megabyte));
 
   std::printf("\nWhy the search is pruned: one pattern step, plain against fast\n");
   for (std::size_t repetitions : {1000, 2000, 4000}) MeasurePlainAnchors(repetitions);

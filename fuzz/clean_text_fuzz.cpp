@@ -30,7 +30,7 @@ std::u16string Decode(const std::uint8_t* data, std::size_t size) {
 // Returns false when the reference search gives up at its step limit.
 bool ReferenceReplaceAll(std::u16string rest, const char16_t* pattern, std::u16string* out) {
   tidewire::testing_support::ReferenceMatcher plain;
-  Check(plain.Compile(pattern, true) == tidewire::PatternError::kOk);
+  Check(plain.Compile(pattern, true) == tidewire::PatternError::Ok);
   plain.SetStepLimit(2000000);
   out->clear();
   for (;;) {
@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   if (input.size() > 2000) return 0;
-  for (const tidewire::CleanupStep& step : tidewire::kCleanupSteps) {
-    if (step.kind != tidewire::CleanupStepKind::kPattern) continue;
+  for (const tidewire::CleanupStep& step : tidewire::CleanupSteps) {
+    if (step.kind != tidewire::CleanupStepKind::Pattern) continue;
     const std::u16string pattern(step.search);
     std::u16string expected;
     if (!ReferenceReplaceAll(input, pattern.c_str(), &expected)) continue;

@@ -44,15 +44,15 @@ void Exercise(const std::u16string& pattern, const std::u16string& text, bool ca
   const tidewire::PatternError error = fast.Compile(pattern.c_str(), caseSensitive);
   Check(error == plain.Compile(pattern.c_str(), caseSensitive));
   Check(static_cast<int>(error) >= 0 && static_cast<int>(error) <= 10);
-  if (error != tidewire::PatternError::kOk) return;
+  if (error != tidewire::PatternError::Ok) return;
 
   // Both searches may take exponential time (the fast one prunes only patterns without
   // back-references and ! items), so both are bounded; where the reference finishes, the fast one
   // must finish too, with a margin for its different step accounting.
-  constexpr std::uint64_t kPlainSteps = 200000;
-  plain.SetStepLimit(kPlainSteps);
+  constexpr std::uint64_t PlainSteps = 200000;
+  plain.SetStepLimit(PlainSteps);
   MatchContext fastMatch;
-  fastMatch.SetStepLimit(4 * kPlainSteps);
+  fastMatch.SetStepLimit(4 * PlainSteps);
   const ReferenceMatch expected = plain.Match(text);
   if (expected.stepLimitReached) return;
   const bool fastFound = fast.Match(text.data(), text.size(), &fastMatch);
@@ -65,11 +65,11 @@ void Exercise(const std::u16string& pattern, const std::u16string& text, bool ca
   // Successive searches, as replacing every match does them.
   tidewire::SearchMemo memo;
   MatchContext shared;
-  plain.SetStepLimit(kPlainSteps / 8);
+  plain.SetStepLimit(PlainSteps / 8);
   for (std::size_t from = 0, searches = 0; from <= text.size() && searches < 32; ++searches) {
     const ReferenceMatch single = plain.MatchFrom(text, from);
     if (single.stepLimitReached) return;
-    shared.SetStepLimit(kPlainSteps / 2);
+    shared.SetStepLimit(PlainSteps / 2);
     Check(SameResult(single, fast.MatchFrom(text, from, &memo, &shared), shared));
     if (!single.found) return;
     from = single.match.end > from ? single.match.end : from + 1;

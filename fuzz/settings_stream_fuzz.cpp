@@ -18,26 +18,26 @@ namespace {
 using tidewire::MemoryByteStream;
 using tidewire::SettingsRecord;
 
-constexpr std::u16string_view kDefaultList = u"http://a.example/rss URL http://b.example/rss";
+constexpr std::u16string_view DefaultList = u"http://a.example/rss URL http://b.example/rss";
 
 void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-const SettingsRecord kPrevious{u"previous list", u"0", 111, 222, 3};
+const SettingsRecord Previous{u"previous list", u"0", 111, 222, 3};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> input(data, data + size);
   MemoryByteStream stream(input);
-  SettingsRecord record = kPrevious;
-  const bool loaded = tidewire::LoadSettingsStream(stream, record, kDefaultList);
+  SettingsRecord record = Previous;
+  const bool loaded = tidewire::LoadSettingsStream(stream, record, DefaultList);
   Check(!record.speech_feed_URLs.empty() && !record.speech_feed_URLs_active.empty());
   Check(stream.Position() <= size);
   Check(stream.Bytes() == input);
   if (!loaded) {
-    Check(record.speech_feed_URLs == kDefaultList);
+    Check(record.speech_feed_URLs == DefaultList);
     Check(record.speech_feed_URLs_active == tidewire::DefaultActiveFlags);
     return 0;
   }
@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   MemoryByteStream again(saved.Bytes());
-  SettingsRecord reloaded = kPrevious;
-  Check(tidewire::LoadSettingsStream(again, reloaded, kDefaultList));
+  SettingsRecord reloaded = Previous;
+  Check(tidewire::LoadSettingsStream(again, reloaded, DefaultList));
   Check(reloaded == record);
   Check(again.Position() == saved.Bytes().size());
   return 0;

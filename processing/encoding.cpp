@@ -23,10 +23,10 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 std::size_t ByteOrderMarkLength(std::string_view bytes) {
   // Tested in this order, so FF FE 00 00 counts as the two-byte mark.
-  static constexpr std::array<std::string_view, 4> kMarks = {
+  static constexpr std::array<std::string_view, 4> Marks = {
       std::string_view("\xEF\xBB\xBF", 3), std::string_view("\xFE\xFF", 2),
       std::string_view("\xFF\xFE", 2), std::string_view("\x00\x00\xFE\xFF", 4)};
-  for (std::string_view mark : kMarks) {
+  for (std::string_view mark : Marks) {
     if (StartsWith(bytes, mark)) return mark.size();
   }
   return 0;
@@ -38,10 +38,10 @@ unsigned DetectCodePage(std::string_view bytes) {
   const std::string_view text = bytes.substr(0, bytes.find('\0'));
   if (!StartsWith(text, "<?xml")) return CodePageUtf8;
 
-  constexpr std::string_view kKey = "encoding=";
-  const std::size_t key = text.find(kKey);
+  constexpr std::string_view Key = "encoding=";
+  const std::size_t key = text.find(Key);
   if (key == std::string_view::npos) return CodePageUtf8;
-  const std::size_t open = key + kKey.size();
+  const std::size_t open = key + Key.size();
   if (open >= text.size()) return CodePageUtf8;
   const std::size_t close = text.find(text[open], open + 1);
   if (close == std::string_view::npos) return CodePageUtf8;

@@ -21,8 +21,8 @@ namespace {
 
 // Marks kept in a node's _private field while parsing, recording where white space that was not
 // kept stood: MSXML puts one space there when it joins the text around it.
-constexpr std::uintptr_t kBlankDroppedBeforeFirstChild = 1;
-constexpr std::uintptr_t kBlankDroppedAfter = 2;
+constexpr std::uintptr_t BlankDroppedBeforeFirstChild = 1;
+constexpr std::uintptr_t BlankDroppedAfter = 2;
 
 std::uintptr_t Marks(const xmlNode* node) {
   return reinterpret_cast<std::uintptr_t>(node->_private);
@@ -51,9 +51,9 @@ void OnCharacters(void* context, const xmlChar* chars, int length) {
     xmlNode* last = node->last;
     if (last == nullptr || *parser->input->cur == '<' || last->type != XML_TEXT_NODE) {
       if (last != nullptr) {
-        Mark(last, kBlankDroppedAfter);
+        Mark(last, BlankDroppedAfter);
       } else if (node->type != XML_DOCUMENT_NODE) {
-        Mark(node, kBlankDroppedBeforeFirstChild);
+        Mark(node, BlankDroppedBeforeFirstChild);
       }
       return;
     }
@@ -203,10 +203,10 @@ TextRun ElementText(const xmlNode* element) {
   const bool preserving = xmlNodeGetSpacePreserve(element) == 1;
   if (element->children == nullptr) {
     // No children: the content is empty.
-    run.blankAfter = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
+    run.blankAfter = (Marks(element) & BlankDroppedBeforeFirstChild) != 0;
     return run;
   }
-  bool blank = (Marks(element) & kBlankDroppedBeforeFirstChild) != 0;
+  bool blank = (Marks(element) & BlankDroppedBeforeFirstChild) != 0;
   bool childBlankAfter = false;
   std::uint32_t pos = 0;
   std::string owned;  // the text of a piece that the tree does not hold as it stands
@@ -257,7 +257,7 @@ TextRun ElementText(const xmlNode* element) {
       if (isCdata && pos > run.cdataEnd) run.cdataEnd = pos;
       blank = false;
     }
-    if (!blank) blank = (Marks(child) & kBlankDroppedAfter) != 0;
+    if (!blank) blank = (Marks(child) & BlankDroppedAfter) != 0;
     if (!blank) blank = childBlankAfter;
     childBlankAfter = false;
   }

@@ -11,11 +11,10 @@
 namespace tidewire {
 namespace {
 
-
 // DOMDocument and IXMLDOMDocument (msxml2.h maps its CLSID_DOMDocument to another class).
-constexpr CLSID kDomDocumentClass = {
+constexpr CLSID DomDocumentClass = {
     0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-constexpr IID kXmlDomDocumentInterface = {
+constexpr IID XmlDomDocumentInterface = {
     0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 std::u16string Query(std::u16string_view prefix, std::u16string_view name) {
@@ -103,8 +102,8 @@ class MsxmlNodeList final : public XmlNodeList {
 
 std::unique_ptr<MsxmlDocument> MsxmlDocument::Create() {
   ComPtr<IXMLDOMDocument> document;
-  if (FAILED(::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_INPROC_SERVER,
-                                kXmlDomDocumentInterface,
+  if (FAILED(::CoCreateInstance(DomDocumentClass, nullptr, CLSCTX_INPROC_SERVER,
+                                XmlDomDocumentInterface,
                                 reinterpret_cast<void**>(document.GetAddressOf())))) {
     return nullptr;
   }
@@ -121,8 +120,8 @@ void MsxmlDocument::Load(std::u16string_view text) {
   // A document whose entities would expand too far is replaced by nothing: the load then fails
   // and leaves the document empty, as for any unreadable text.
   const UniqueBstr source(EntityExpansionWithinLimit(text)
-                        ? WithParsedEncoding(SkipLoadSkippedSpace(text))
-                        : std::u16string());
+                              ? WithParsedEncoding(SkipLoadSkippedSpace(text))
+                              : std::u16string());
   VARIANT_BOOL loaded = VARIANT_FALSE;
   document_->loadXML(source.Get(), &loaded);
 }

@@ -9,7 +9,7 @@
 namespace tidewire {
 namespace {
 
-constexpr char16_t kReplacement = u'\uFFFD';
+constexpr char16_t Replacement = u'\uFFFD';
 
 // Continuation bytes that follow a UTF-8 lead byte; 0 for bytes that cannot start a sequence.
 int FollowingBytes(unsigned char lead) {
@@ -72,7 +72,7 @@ constexpr int Base64Value(char c) {
   return -1;
 }
 
-constexpr std::array<char16_t, 32> kWindows1252High = {
+constexpr std::array<char16_t, 32> Windows1252High = {
     u'\u20AC', u'\u0081', u'\u201A', u'\u0192', u'\u201E', u'\u2026', u'\u2020', u'\u2021',
     u'\u02C6', u'\u2030', u'\u0160', u'\u2039', u'\u0152', u'\u008D', u'\u017D', u'\u008F',
     u'\u0090', u'\u2018', u'\u2019', u'\u201C', u'\u201D', u'\u2022', u'\u2013', u'\u2014',
@@ -109,12 +109,12 @@ std::u16string NativeTextDecoder::DecodeUtf8(std::string_view bytes) {
     const int follow = FollowingBytes(lead);
     if (static_cast<std::size_t>(follow) > bytes.size() - pos) {
       // The sequence would run past the end: it swallows the rest.
-      *next++ = kReplacement;
+      *next++ = Replacement;
       break;
     }
     const std::int32_t value = follow == 0 ? -1 : DecodeSequence(bytes, pos, lead, follow);
     if (value < 0) {
-      *next++ = kReplacement;
+      *next++ = Replacement;
     } else if (value < 0x10000) {
       *next++ = static_cast<char16_t>(value);
     } else {
@@ -173,7 +173,7 @@ std::u16string NativeTextDecoder::DecodeWindows1252(std::string_view bytes) {
   std::u16string out(bytes.size(), u'\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    out[i] = byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t{byte};
+    out[i] = byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : char16_t{byte};
   }
   return out;
 }

@@ -35,26 +35,26 @@ class Generator {
       };
       const auto now = [&](std::uint32_t node) { tasks.push_back({node, 0, 0, 0, 0}); };
       switch (n.kind) {
-        case NodeKind::kEmpty: break;
-        case NodeKind::kChar: Emit(Op::kChar, n.value); break;
-        case NodeKind::kClass: Emit(Op::kClass, n.value); break;
-        case NodeKind::kAny: Emit(Op::kAny); break;
-        case NodeKind::kEnd: Emit(Op::kEnd); break;
-        case NodeKind::kBackRef: Emit(Op::kBackRef, n.value); break;
-        case NodeKind::kSeq:
+        case NodeKind::Empty: break;
+        case NodeKind::Char: Emit(Op::Char, n.value); break;
+        case NodeKind::Class: Emit(Op::Class, n.value); break;
+        case NodeKind::Any: Emit(Op::Any); break;
+        case NodeKind::End: Emit(Op::End); break;
+        case NodeKind::BackRef: Emit(Op::BackRef, n.value); break;
+        case NodeKind::Seq:
           if (n.first + t.phase < n.second) {
             later();
             now(ast_.items[n.first + t.phase]);
           }
           break;
-        case NodeKind::kAlt:
+        case NodeKind::Alt:
           if (n.width == 1) {
             EmitSingleTest(t.node);
           } else if (t.phase == 0) {
-            later(Emit(Op::kSplit, Here() + 1));
+            later(Emit(Op::Split, Here() + 1));
             now(n.first);
           } else if (t.phase == 1) {
-            const std::uint32_t jump = Emit(Op::kJump);
+            const std::uint32_t jump = Emit(Op::Jump);
             code()[t.a].y = Here();
             later(jump);
             now(n.second);
@@ -62,26 +62,26 @@ class Generator {
             code()[t.a].x = Here();
           }
           break;
-        case NodeKind::kGroup:
-          Emit(t.phase == 0 ? Op::kGroupStart : Op::kGroupEnd, n.value);
+        case NodeKind::Group:
+          Emit(t.phase == 0 ? Op::GroupStart : Op::GroupEnd, n.value);
           if (t.phase == 0) {
             later();
             now(n.first);
           }
           break;
-        case NodeKind::kNot:
+        case NodeKind::Not:
           if (t.phase == 0) {
-            later(Emit(Op::kLookNeg));
+            later(Emit(Op::LookNeg));
             now(n.first);
           } else {
-            Emit(Op::kLookSucceed);
+            Emit(Op::LookSucceed);
             code()[t.a].x = Here();
           }
           break;
-        case NodeKind::kRepeat: {
+        case NodeKind::Repeat: {
           const Node& child = ast_.nodes[n.first];
           if (n.many && child.width > 0) {
-            const std::uint32_t loop = Emit(Op::kSimpleLoop, 0, child.width);
+            const std::uint32_t loop = Emit(Op::SimpleLoop, 0, child.width);
             code()[loop].greedy = n.greedy;
             code()[loop].atLeastOne = n.atLeastOne;
             EmitRun(n.first);
@@ -91,27 +91,27 @@ class Generator {
           // A greedy step must make progress; only ? may repeat an item that can match nothing.
           const bool check = n.greedy && child.nullable;
           if (t.phase == 0) {
-            const std::uint32_t reg = check ? program_.registerCount++ : kNone;
+            const std::uint32_t reg = check ? program_.registerCount++ : NoIndex;
             const std::uint32_t top = Here();
-            if (check) Emit(Op::kSaveEntry, reg);
-            std::uint32_t split = kNone;
+            if (check) Emit(Op::SaveEntry, reg);
+            std::uint32_t split = NoIndex;
             if (!n.atLeastOne) {
-              split = n.greedy ? Emit(Op::kSplit, Here() + 1) : Emit(Op::kSplit, 0, Here() + 1);
+              split = n.greedy ? Emit(Op::Split, Here() + 1) : Emit(Op::Split, 0, Here() + 1);
             }
             later(top, split, reg);
             now(n.first);
             break;
           }
-          if (check) Emit(Op::kCheckProgress, t.c);
+          if (check) Emit(Op::CheckProgress, t.c);
           if (n.atLeastOne) {  // X+: X, then the choice of another X
             if (n.greedy) {
-              Emit(Op::kSplit, t.a, Here() + 1);
+              Emit(Op::Split, t.a, Here() + 1);
             } else {
-              Emit(Op::kSplit, Here() + 1, t.a);
+              Emit(Op::Split, Here() + 1, t.a);
             }
             break;
           }
-          if (n.many) Emit(Op::kJump, t.a);
+          if (n.many) Emit(Op::Jump, t.a);
           if (n.greedy) {
             code()[t.b].y = Here();
           } else {
@@ -121,7 +121,7 @@ class Generator {
         }
       }
     }
-    Emit(Op::kMatch);
+    Emit(Op::Match);
   }
 
  private:
@@ -136,11 +136,11 @@ class Generator {
     return Here() - 1;
   }
 
-  // A run is at most kMaxRunWidth tests deep, so recursion is bounded here.
+  // A run is at most MaxRunWidth tests deep, so recursion is bounded here.
   void EmitRun(std::uint32_t id) {
     const Node& n = ast_.nodes[id];
     switch (n.kind) {
-      case NodeKind::kSeq:
+      case NodeKind::Seq:
         for (std::uint32_t k = n.first; k < n.second; ++k) EmitRun(ast_.items[k]);
         break;
       default: EmitSingleTest(id); break;
@@ -152,12 +152,12 @@ class Generator {
   // is a dot) finds the same matches, groups included.
   void EmitSingleTest(std::uint32_t id) {
     const Node& n = ast_.nodes[id];
-    if (n.kind == NodeKind::kChar) {
-      Emit(Op::kChar, n.value);
+    if (n.kind == NodeKind::Char) {
+      Emit(Op::Char, n.value);
       return;
     }
-    if (n.kind == NodeKind::kClass) {
-      Emit(Op::kClass, n.value);
+    if (n.kind == NodeKind::Class) {
+      Emit(Op::Class, n.value);
       return;
     }
     std::vector<Range> ranges;
@@ -166,25 +166,25 @@ class Generator {
       const Node& test = ast_.nodes[pending.back()];
       pending.pop_back();
       switch (test.kind) {
-        case NodeKind::kAlt:
+        case NodeKind::Alt:
           pending.push_back(test.first);
           pending.push_back(test.second);
           break;
-        case NodeKind::kChar:
+        case NodeKind::Char:
           ranges.push_back({static_cast<char16_t>(test.value), static_cast<char16_t>(test.value)});
           break;
-        case NodeKind::kClass: {
+        case NodeKind::Class: {
           const std::vector<Range>& set = ast_.classes[test.value].ranges();
           ranges.insert(ranges.end(), set.begin(), set.end());
           break;
         }
         default:  // a dot
-          Emit(Op::kAny);
+          Emit(Op::Any);
           return;
       }
     }
     program_.classes.emplace_back(std::move(ranges));
-    Emit(Op::kClass, static_cast<std::uint32_t>(program_.classes.size() - 1));
+    Emit(Op::Class, static_cast<std::uint32_t>(program_.classes.size() - 1));
   }
 
   const SyntaxTree& ast_;
@@ -202,13 +202,13 @@ void AddUnits(std::vector<std::uint64_t>& units, unsigned low, unsigned high) {
 // check's register is saved afresh on the way in.
 void AssignMemoRows(Program& program) {
   for (const Instruction& in : program.code) {
-    if (in.op == Op::kBackRef || in.op == Op::kLookNeg) return;
+    if (in.op == Op::BackRef || in.op == Op::LookNeg) return;
   }
   int checked = 0;
   for (Instruction& in : program.code) {
-    if (in.op == Op::kSaveEntry) ++checked;
-    if (in.op == Op::kCheckProgress) --checked;
-    if (checked == 0 && (in.op == Op::kSplit || in.op == Op::kSimpleLoop)) {
+    if (in.op == Op::SaveEntry) ++checked;
+    if (in.op == Op::CheckProgress) --checked;
+    if (checked == 0 && (in.op == Op::Split || in.op == Op::SimpleLoop)) {
       in.memo = program.memoRows++;
     }
   }
@@ -227,29 +227,29 @@ void FindFirstUnits(Program& program) {
     seen[pc] = true;
     const Instruction& in = program.code[pc];
     switch (in.op) {
-      case Op::kChar: AddUnits(units, in.x, in.x); break;
-      case Op::kClass:
+      case Op::Char: AddUnits(units, in.x, in.x); break;
+      case Op::Class:
         for (const Range& r : program.classes[in.x].ranges()) AddUnits(units, r.low, r.high);
         break;
-      case Op::kEnd:  // fails at every start position but the end, which is tried unfiltered
-      case Op::kLookSucceed: break;
-      case Op::kSplit:
+      case Op::End:  // fails at every start position but the end, which is tried unfiltered
+      case Op::LookSucceed: break;
+      case Op::Split:
         pending.push_back(in.x);
         pending.push_back(in.y);
         break;
-      case Op::kJump:
-      case Op::kLookNeg: pending.push_back(in.x); break;
-      case Op::kGroupStart:
-      case Op::kGroupEnd:
-      case Op::kSaveEntry:
-      case Op::kCheckProgress: pending.push_back(pc + 1); break;
-      case Op::kSimpleLoop:
+      case Op::Jump:
+      case Op::LookNeg: pending.push_back(in.x); break;
+      case Op::GroupStart:
+      case Op::GroupEnd:
+      case Op::SaveEntry:
+      case Op::CheckProgress: pending.push_back(pc + 1); break;
+      case Op::SimpleLoop:
         pending.push_back(pc + 1);
         if (!in.atLeastOne) pending.push_back(in.x);
         break;
-      case Op::kAny:
-      case Op::kBackRef:
-      case Op::kMatch: return;
+      case Op::Any:
+      case Op::BackRef:
+      case Op::Match: return;
     }
   }
   program.firstUnits = std::move(units);
@@ -263,16 +263,16 @@ void FindRequiredUnits(const SyntaxTree& ast, Program& program) {
     const Node& n = ast.nodes[pending.back()];
     pending.pop_back();
     switch (n.kind) {
-      case NodeKind::kChar:
+      case NodeKind::Char:
         if (program.requiredUnits.find(static_cast<char16_t>(n.value)) == std::u16string::npos) {
           program.requiredUnits += static_cast<char16_t>(n.value);
         }
         break;
-      case NodeKind::kSeq:
+      case NodeKind::Seq:
         for (std::uint32_t k = n.first; k < n.second; ++k) pending.push_back(ast.items[k]);
         break;
-      case NodeKind::kGroup: pending.push_back(n.first); break;
-      case NodeKind::kRepeat:
+      case NodeKind::Group: pending.push_back(n.first); break;
+      case NodeKind::Repeat:
         if (n.atLeastOne) pending.push_back(n.first);
         break;
       default: break;
@@ -283,7 +283,7 @@ void FindRequiredUnits(const SyntaxTree& ast, Program& program) {
 void FindStartLiteral(Program& program) {
   const auto folds = [&](char16_t c) { return !program.caseSensitive && c >= u'a' && c <= u'z'; };
   for (const Instruction& in : program.code) {
-    if (in.op != Op::kChar || folds(static_cast<char16_t>(in.x))) break;
+    if (in.op != Op::Char || folds(static_cast<char16_t>(in.x))) break;
     program.startLiteral += static_cast<char16_t>(in.x);
   }
   if (!program.startLiteral.empty() || program.firstUnits.empty()) return;

@@ -20,11 +20,11 @@ PatternError PatternMatcher::Compile(const char16_t* pattern, bool caseSensitive
   try {
     pattern_internal::SyntaxTree tree;
     const PatternError error = pattern_internal::ParsePattern(pattern, caseSensitive, &tree);
-    if (error != PatternError::kOk) return error_ = error;
+    if (error != PatternError::Ok) return error_ = error;
     program_ = pattern_internal::CompileProgram(tree);
-    return error_ = PatternError::kOk;
+    return error_ = PatternError::Ok;
   } catch (const std::bad_alloc&) {
-    return error_ = PatternError::kOutOfMemory;
+    return error_ = PatternError::OutOfMemory;
   }
 }
 

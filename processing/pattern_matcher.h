@@ -43,32 +43,32 @@ namespace tidewire {
 
 // Results of PatternMatcher::Compile; the numbers are part of the interface.
 enum class PatternError : int {
-  kOk = 0,
-  kOutOfMemory = 1,
-  kUnclosedBrace = 2,        // "{" without "}"
-  kUnclosedParenthesis = 3,  // "(" without ")"
-  kUnclosedBracket = 4,      // "[" without "]", or a range without upper bound: "[a-]"
-  kBadAbbreviation = 5,      // an abbreviation whose expansion fails to compile
-  kEmptySet = 6,             // "[]" or "[^]"
-  kUnknownGroup = 7,         // a back-reference to a group not opened before it
-  kReversedRange = 8,        // "[z-a]"
-  kEmptyRepetition = 9,      // *, +, *? or +? after an item that can match nothing
-  kMissing = 10,             // null pattern
+  Ok = 0,
+  OutOfMemory = 1,
+  UnclosedBrace = 2,        // "{" without "}"
+  UnclosedParenthesis = 3,  // "(" without ")"
+  UnclosedBracket = 4,      // "[" without "]", or a range without upper bound: "[a-]"
+  BadAbbreviation = 5,      // an abbreviation whose expansion fails to compile
+  EmptySet = 6,             // "[]" or "[^]"
+  UnknownGroup = 7,         // a back-reference to a group not opened before it
+  ReversedRange = 8,        // "[z-a]"
+  EmptyRepetition = 9,      // *, +, *? or +? after an item that can match nothing
+  Missing = 10,             // null pattern
 };
 
-inline constexpr std::size_t kNoPosition = ~std::size_t{0};
+inline constexpr std::size_t NoPosition = ~std::size_t{0};
 
-// Position of the first occurrence of `literal` in `text` at or after `from`, or kNoPosition.
+// Position of the first occurrence of `literal` in `text` at or after `from`, or NoPosition.
 // Scans for the first code unit several units at a time, which is several times faster than
 // comparing unit by unit on long texts; the matcher uses it for pattern prefixes.
 std::size_t FindLiteral(std::u16string_view text, std::u16string_view literal, std::size_t from);
 
 // Start and end (exclusive) of a match or match group, as offsets into the caller's input;
-// both kNoPosition for a group that took no part in the match.
+// both NoPosition for a group that took no part in the match.
 struct MatchSpan {
-  std::size_t start = kNoPosition;
-  std::size_t end = kNoPosition;
-  bool Matched() const { return start != kNoPosition; }
+  std::size_t start = NoPosition;
+  std::size_t end = NoPosition;
+  bool Matched() const { return start != NoPosition; }
 };
 
 namespace pattern_internal {
@@ -151,7 +151,7 @@ class PatternMatcher {
                  MatchContext* context) const;
 
  private:
-  PatternError error_ = PatternError::kMissing;
+  PatternError error_ = PatternError::Missing;
   std::unique_ptr<pattern_internal::Program> program_;
 };
 

@@ -21,7 +21,7 @@ class TreeBuilder {
     Node n;
     n.kind = kind;
     n.value = value;
-    n.nullable = kind == NodeKind::kEnd || kind == NodeKind::kBackRef;
+    n.nullable = kind == NodeKind::End || kind == NodeKind::BackRef;
     n.width = IsSingleTest(n) ? 1 : 0;
     return Add(n);
   }
@@ -31,17 +31,17 @@ class TreeBuilder {
     if (count == 0) return Empty();
     if (count == 1) return items[begin];
     Node n;
-    n.kind = NodeKind::kSeq;
+    n.kind = NodeKind::Seq;
     n.first = static_cast<std::uint32_t>(ast_.items.size());
     std::uint64_t width = 0;
     for (std::size_t k = begin; k < items.size(); ++k) {
       const Node& item = ast_.nodes[items[k]];
       n.nullable = n.nullable && item.nullable;
-      width = item.width == 0 || width == kNone ? kNone : width + item.width;
+      width = item.width == 0 || width == NoIndex ? NoIndex : width + item.width;
       ast_.items.push_back(items[k]);
     }
     n.second = static_cast<std::uint32_t>(ast_.items.size());
-    n.width = width <= kMaxRunWidth ? static_cast<std::uint32_t>(width) : 0;
+    n.width = width <= MaxRunWidth ? static_cast<std::uint32_t>(width) : 0;
     return Add(n);
   }
 
@@ -49,7 +49,7 @@ class TreeBuilder {
     const Node& l = ast_.nodes[left];
     const Node& r = ast_.nodes[right];
     Node n;
-    n.kind = NodeKind::kAlt;
+    n.kind = NodeKind::Alt;
     n.nullable = l.nullable || r.nullable;
     n.width = IsSingleTest(l) && IsSingleTest(r) ? 1 : 0;
     n.first = left;
@@ -58,9 +58,9 @@ class TreeBuilder {
   }
 
   std::uint32_t Group(std::uint32_t number, std::uint32_t child) {
-    if (ast_.nodes[child].kind == NodeKind::kEmpty) return child;
+    if (ast_.nodes[child].kind == NodeKind::Empty) return child;
     Node n;
-    n.kind = NodeKind::kGroup;
+    n.kind = NodeKind::Group;
     n.value = number;
     n.nullable = ast_.nodes[child].nullable;
     n.first = child;
@@ -69,15 +69,15 @@ class TreeBuilder {
 
   std::uint32_t Not(std::uint32_t child) {
     Node n;
-    n.kind = NodeKind::kNot;
+    n.kind = NodeKind::Not;
     n.first = child;
     return Add(n);
   }
 
   std::uint32_t Repeat(std::uint32_t child, bool atLeastOne, bool many, bool greedy) {
-    if (!many && ast_.nodes[child].kind == NodeKind::kEmpty) return child;
+    if (!many && ast_.nodes[child].kind == NodeKind::Empty) return child;
     Node n;
-    n.kind = NodeKind::kRepeat;
+    n.kind = NodeKind::Repeat;
     n.atLeastOne = atLeastOne;
     n.many = many;
     n.greedy = greedy;
@@ -143,7 +143,7 @@ class Parser {
         wholePattern && n > i && p[n - 1] == u'$' ? n - 1 : std::u16string_view::npos;
 
     for (;;) {
-      std::uint32_t atom = kNone;
+      std::uint32_t atom = NoIndex;
       {
         Open& level = open.back();
         const bool nested = open.size() > 1;
@@ -163,10 +163,9 @@ class Parser {
             ++i;
           } else {
             if (nested)
-              return level.brace ? PatternError::kUnclosedBrace
-                                 : PatternError::kUnclosedParenthesis;
+              return level.brace ? PatternError::UnclosedBrace : PatternError::UnclosedParenthesis;
             *root = tree_.Sequence(items, 0);
-            return PatternError::kOk;
+            return PatternError::Ok;
           }
         } else {
           switch (c) {
@@ -190,21 +189,21 @@ class Parser {
               break;
             case u'[': {
               const PatternError error = ParseSet(p, &i, &atom);
-              if (error != PatternError::kOk) return error;
+              if (error != PatternError::Ok) return error;
               break;
             }
             case u'.':
-              atom = tree_.Leaf(NodeKind::kAny);
+              atom = tree_.Leaf(NodeKind::Any);
               ++i;
               break;
             case u'\\': {
               const PatternError error = ParseEscape(p, &i, &atom);
-              if (error != PatternError::kOk) return error;
+              if (error != PatternError::Ok) return error;
               break;
             }
             default:
-              atom = i == endAnchor && !nested ? tree_.Leaf(NodeKind::kEnd)
-                                               : tree_.Leaf(NodeKind::kChar, c);
+              atom = i == endAnchor && !nested ? tree_.Leaf(NodeKind::End)
+                                               : tree_.Leaf(NodeKind::Char, c);
               ++i;
               break;
           }
@@ -218,7 +217,7 @@ class Parser {
         const char16_t op = p[i++];
         const bool lazy = i < n && p[i] == u'?';
         if (lazy) ++i;
-        if (op != u'?' && tree_[atom].nullable) return PatternError::kEmptyRepetition;
+        if (op != u'?' && tree_[atom].nullable) return PatternError::EmptyRepetition;
         atom = tree_.Repeat(atom, op == u'+', op != u'?', !lazy);
       }
       if (i < n && p[i] == u'|') {
@@ -228,7 +227,7 @@ class Parser {
       }
       for (; alts.size() > level.altsBase; alts.pop_back())
         atom = tree_.Alternation(alts.back(), atom);
-      if (tree_[atom].kind != NodeKind::kEmpty) items.push_back(atom);
+      if (tree_[atom].kind != NodeKind::Empty) items.push_back(atom);
     }
   }
 
@@ -236,33 +235,33 @@ class Parser {
   PatternError ParseEscape(std::u16string_view p, std::size_t* pos, std::uint32_t* atom) {
     std::size_t i = *pos + 1;
     if (i == p.size()) {
-      *atom = tree_.Leaf(NodeKind::kChar, u'\\');
+      *atom = tree_.Leaf(NodeKind::Char, u'\\');
       *pos = i;
-      return PatternError::kOk;
+      return PatternError::Ok;
     }
     const char16_t c = p[i];
     if (c >= u'0' && c <= u'9') {
       std::uint64_t number = 0;
       for (; i < p.size() && p[i] >= u'0' && p[i] <= u'9'; ++i) {
-        number = std::min<std::uint64_t>(number * 10 + (p[i] - u'0'), kNone);
+        number = std::min<std::uint64_t>(number * 10 + (p[i] - u'0'), NoIndex);
       }
-      if (number >= ast_.groupCount) return PatternError::kUnknownGroup;
-      *atom = tree_.Leaf(NodeKind::kBackRef, static_cast<std::uint32_t>(number));
+      if (number >= ast_.groupCount) return PatternError::UnknownGroup;
+      *atom = tree_.Leaf(NodeKind::BackRef, static_cast<std::uint32_t>(number));
       *pos = i;
-      return PatternError::kOk;
+      return PatternError::Ok;
     }
     const std::u16string_view expansion = Abbreviation(c);
     if (!expansion.empty()) {
       Parser inner(ast_);
       bool ignored = false;
-      if (inner.Parse(expansion, false, atom, &ignored) != PatternError::kOk) {
-        return PatternError::kBadAbbreviation;
+      if (inner.Parse(expansion, false, atom, &ignored) != PatternError::Ok) {
+        return PatternError::BadAbbreviation;
       }
     } else {
-      *atom = tree_.Leaf(NodeKind::kChar, c);
+      *atom = tree_.Leaf(NodeKind::Char, c);
     }
     *pos = i + 1;
-    return PatternError::kOk;
+    return PatternError::Ok;
   }
 
   PatternError ParseSet(std::u16string_view p, std::size_t* pos, std::uint32_t* atom) {
@@ -270,36 +269,36 @@ class Parser {
     std::size_t i = *pos + 1;
     const bool negated = i < n && p[i] == u'^';
     if (negated) ++i;
-    if (i == n) return PatternError::kUnclosedBracket;
-    if (p[i] == u']') return PatternError::kEmptySet;
+    if (i == n) return PatternError::UnclosedBracket;
+    if (p[i] == u']') return PatternError::EmptySet;
     std::vector<Range> ranges;
     for (;;) {
-      if (i == n) return PatternError::kUnclosedBracket;
+      if (i == n) return PatternError::UnclosedBracket;
       char16_t low = p[i];
       if (low == u']') break;
       if (low == u'\\') {
-        if (++i == n) return PatternError::kUnclosedBracket;
+        if (++i == n) return PatternError::UnclosedBracket;
         low = SetEscape(p[i]);
       }
       ++i;
       char16_t high = low;
       if (i < n && p[i] == u'-') {
-        if (++i == n || p[i] == u']') return PatternError::kUnclosedBracket;
+        if (++i == n || p[i] == u']') return PatternError::UnclosedBracket;
         high = p[i];
         if (high == u'\\') {
-          if (++i == n) return PatternError::kUnclosedBracket;
+          if (++i == n) return PatternError::UnclosedBracket;
           high = SetEscape(p[i]);
         }
         ++i;
-        if (high < low) return PatternError::kReversedRange;
+        if (high < low) return PatternError::ReversedRange;
       }
       ranges.push_back({low, high});
     }
     *pos = i + 1;
     CharClass set(std::move(ranges));
     ast_.classes.push_back(negated ? set.Complement() : std::move(set));
-    *atom = tree_.Leaf(NodeKind::kClass, static_cast<std::uint32_t>(ast_.classes.size() - 1));
-    return PatternError::kOk;
+    *atom = tree_.Leaf(NodeKind::Class, static_cast<std::uint32_t>(ast_.classes.size() - 1));
+    return PatternError::Ok;
   }
 
   SyntaxTree& ast_;
@@ -309,9 +308,9 @@ class Parser {
 }  // namespace
 
 PatternError ParsePattern(const char16_t* pattern, bool caseSensitive, SyntaxTree* tree) {
-  if (pattern == nullptr) return PatternError::kMissing;
+  if (pattern == nullptr) return PatternError::Missing;
   std::u16string text(pattern);
-  if (text.size() > kMaxPatternLength) return PatternError::kOutOfMemory;
+  if (text.size() > MaxPatternLength) return PatternError::OutOfMemory;
   if (!caseSensitive) {
     for (char16_t& c : text) c = Fold<true>(c);
   }

@@ -20,18 +20,18 @@
 
 namespace tidewire::pattern_internal {
 
-inline constexpr std::uint32_t kNone = ~std::uint32_t{0};
+inline constexpr std::uint32_t NoIndex = ~std::uint32_t{0};
 // Longest run of single-character tests that a repetition handles as one tight loop.
-inline constexpr std::uint32_t kMaxRunWidth = 64;
+inline constexpr std::uint32_t MaxRunWidth = 64;
 // Known failures are kept as one bit per (loop or choice instruction, position); beyond this many
 // bits (32 MB) the search goes without them.
-inline constexpr std::uint64_t kMaxMemoBits = std::uint64_t{1} << 28;
+inline constexpr std::uint64_t MaxMemoBits = std::uint64_t{1} << 28;
 // Longer patterns are refused as out of memory: instruction indices are 32 bits.
-inline constexpr std::size_t kMaxPatternLength = std::size_t{1} << 26;
+inline constexpr std::size_t MaxPatternLength = std::size_t{1} << 26;
 
-template <bool kFold>
+template <bool Folded>
 inline char16_t Fold(char16_t c) {
-  return kFold && c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+  return Folded && c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
 }
 
 struct Range {
@@ -92,37 +92,37 @@ class CharClass {
 // ---- Syntax tree: what the pattern says, nothing optimised -------------------------------------
 
 enum class NodeKind : std::uint8_t {
-  kEmpty,
-  kChar,
-  kClass,
-  kAny,
-  kEnd,
-  kSeq,
-  kAlt,
-  kGroup,
-  kNot,
-  kRepeat,
-  kBackRef
+  Empty,
+  Char,
+  Class,
+  Any,
+  End,
+  Seq,
+  Alt,
+  Group,
+  Not,
+  Repeat,
+  BackRef
 };
 
 struct Node {
-  NodeKind kind = NodeKind::kEmpty;
+  NodeKind kind = NodeKind::Empty;
   bool nullable = true;     // can match the empty string
-  bool greedy = true;       // kRepeat
-  bool atLeastOne = false;  // kRepeat: + rather than * or ?
-  bool many = false;        // kRepeat: * or + rather than ?
+  bool greedy = true;       // Repeat
+  bool atLeastOne = false;  // Repeat: + rather than * or ?
+  bool many = false;        // Repeat: * or + rather than ?
   // For a run of single-character tests the number of tests, 0 for anything else. A single test
   // is a character, set or dot, or an alternation of single tests (which match one character
   // each, whichever alternative takes it); a run is one of them or a sequence of them.
   std::uint32_t width = 0;
-  std::uint32_t value = 0;       // code unit (folded when case does not matter), set or group
-  std::uint32_t first = kNone;   // the child; for kSeq the first index into SyntaxTree::items
-  std::uint32_t second = kNone;  // kAlt: the right child; kSeq: the end index into items
+  std::uint32_t value = 0;         // code unit (folded when case does not matter), set or group
+  std::uint32_t first = NoIndex;   // the child; for Seq the first index into SyntaxTree::items
+  std::uint32_t second = NoIndex;  // Alt: the right child; Seq: the end index into items
 };
 
 inline bool IsSingleTest(const Node& n) {
-  return n.kind == NodeKind::kChar || n.kind == NodeKind::kClass || n.kind == NodeKind::kAny ||
-         (n.kind == NodeKind::kAlt && n.width == 1);
+  return n.kind == NodeKind::Char || n.kind == NodeKind::Class || n.kind == NodeKind::Any ||
+         (n.kind == NodeKind::Alt && n.width == 1);
 }
 
 struct SyntaxTree {
@@ -130,7 +130,7 @@ struct SyntaxTree {
   std::vector<std::uint32_t> items;
   std::vector<CharClass> classes;
   std::uint32_t groupCount = 0;
-  std::uint32_t root = kNone;
+  std::uint32_t root = NoIndex;
   bool anchored = false;  // the pattern began with ^
   bool caseSensitive = true;
 };
@@ -142,21 +142,21 @@ PatternError ParsePattern(const char16_t* pattern, bool caseSensitive, SyntaxTre
 // ---- Program: what the search runs -------------------------------------------------------------
 
 enum class Op : std::uint8_t {
-  kChar,   // x: code unit
-  kClass,  // x: set
-  kAny,
-  kEnd,            // succeeds only at the end of input
-  kSplit,          // a choice: x first, y on failure
-  kJump,           // x
-  kGroupStart,     // x: group
-  kGroupEnd,       // x: group
-  kSaveEntry,      // x: register to hold the position
-  kCheckProgress,  // x: register; fails when the position has not moved since kSaveEntry
-  kLookNeg,        // the ! item follows; x: the instruction after it
-  kLookSucceed,    // the item of a ! matched
-  kBackRef,        // x: group
-  kSimpleLoop,     // a repetition of the y single-character tests that follow; x: exit
-  kMatch,
+  Char,   // x: code unit
+  Class,  // x: set
+  Any,
+  End,            // succeeds only at the end of input
+  Split,          // a choice: x first, y on failure
+  Jump,           // x
+  GroupStart,     // x: group
+  GroupEnd,       // x: group
+  SaveEntry,      // x: register to hold the position
+  CheckProgress,  // x: register; fails when the position has not moved since SaveEntry
+  LookNeg,        // the ! item follows; x: the instruction after it
+  LookSucceed,    // the item of a ! matched
+  BackRef,        // x: group
+  SimpleLoop,     // a repetition of the y single-character tests that follow; x: exit
+  Match,
 };
 
 struct Instruction {
@@ -165,7 +165,7 @@ struct Instruction {
   bool atLeastOne = false;
   std::uint32_t x = 0;
   std::uint32_t y = 0;
-  std::uint32_t memo = kNone;  // row of the known-failure bits, for kSplit and kSimpleLoop
+  std::uint32_t memo = NoIndex;  // row of the known-failure bits, for Split and SimpleLoop
 };
 
 struct Program {

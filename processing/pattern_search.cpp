@@ -29,39 +29,39 @@ std::size_t FindUnit(const char16_t* text, std::size_t from, std::size_t end, ch
   for (; from < end; ++from) {
     if (text[from] == unit) return from;
   }
-  return kNoPosition;
+  return NoPosition;
 }
 
 }  // namespace
 
 std::size_t FindLiteral(std::u16string_view text, std::u16string_view literal, std::size_t from) {
-  if (literal.size() > text.size()) return kNoPosition;
+  if (literal.size() > text.size()) return NoPosition;
   const std::size_t end = text.size() - literal.size() + 1;
-  if (literal.empty()) return from < end ? from : kNoPosition;
+  if (literal.empty()) return from < end ? from : NoPosition;
   const char16_t* const data = text.data();
   const std::size_t rest = literal.size() - 1;
   for (; from < end; ++from) {
     from = FindUnit(data, from, end, literal[0]);
-    if (from == kNoPosition) return kNoPosition;
+    if (from == NoPosition) return NoPosition;
     if (std::char_traits<char16_t>::compare(data + from + 1, literal.data() + 1, rest) == 0) {
       return from;
     }
   }
-  return kNoPosition;
+  return NoPosition;
 }
 
 namespace pattern_internal {
 namespace {
 
 enum FrameKind : std::uint32_t {
-  kRetry,            // index: the kSplit; x: position
-  kMarkFailed,       // index: memo row; x: position whose choice has failed both ways
-  kRestoreGroup,     // index: group; x, y: its previous bounds
-  kRestorePending,   // index: group; x: previous pending start
-  kRestoreRegister,  // index: register; x: previous value
-  kLookBarrier,      // index: the kLookNeg; x: position
-  kGreedyLoop,       // index: the kSimpleLoop; x: lowest exit; y: exit being tried
-  kLazyLoop,         // index: the kSimpleLoop; x: lowest exit; y: exit being tried
+  Retry,            // index: the Split; x: position
+  MarkFailed,       // index: memo row; x: position whose choice has failed both ways
+  RestoreGroup,     // index: group; x, y: its previous bounds
+  RestorePending,   // index: group; x: previous pending start
+  RestoreRegister,  // index: register; x: previous value
+  LookBarrier,      // index: the LookNeg; x: position
+  GreedyLoop,       // index: the SimpleLoop; x: lowest exit; y: exit being tried
+  LazyLoop,         // index: the SimpleLoop; x: lowest exit; y: exit being tried
 };
 
 }  // namespace
@@ -81,15 +81,15 @@ class Search {
 
   bool Run(std::size_t from) {
     context_.groups_.assign(program_.groupCount, MatchSpan{});
-    context_.pendingStarts_.assign(program_.groupCount, kNoPosition);
-    context_.registers_.assign(program_.registerCount, kNoPosition);
+    context_.pendingStarts_.assign(program_.groupCount, NoPosition);
+    context_.registers_.assign(program_.registerCount, NoPosition);
     context_.frames_.clear();
     if (from == n_) return Try(from);  // the empty input is tried once, at its start
     const std::size_t last = program_.anchored ? from : n_ - 1;
     for (std::size_t start = from; start <= last; ++start) {
       if (!program_.startLiteral.empty()) {
         start = FindLiteral(std::u16string_view(text_, n_), program_.startLiteral, start);
-        if (start == kNoPosition || start > last) break;
+        if (start == NoPosition || start > last) break;
       } else if (!program_.firstUnits.empty()) {
         start = program_.caseSensitive ? NextCandidate<false>(start, last)
                                        : NextCandidate<true>(start, last);
@@ -102,11 +102,11 @@ class Search {
   }
 
  private:
-  template <bool kFold>
+  template <bool Folded>
   std::size_t NextCandidate(std::size_t start, std::size_t last) const {
     const std::uint64_t* units = program_.firstUnits.data();
     for (; start <= last; ++start) {
-      const char16_t c = Fold<kFold>(text_[start]);
+      const char16_t c = Fold<Folded>(text_[start]);
       if ((units[c >> 6] >> (c & 63)) & 1) break;
     }
     return start;
@@ -128,7 +128,7 @@ class Search {
     if (memo_->unusable_) return;
     if (memo_->bits_.empty()) {
       const std::uint64_t bits = std::uint64_t{program_.memoRows} * (std::uint64_t{n_} + 1);
-      if (bits > kMaxMemoBits) {
+      if (bits > MaxMemoBits) {
         memo_->unusable_ = true;
         return;
       }
@@ -149,29 +149,29 @@ class Search {
     bits_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
   }
   bool KnownFailure(std::uint32_t row, std::size_t pos) const {
-    return memoOn_ && row != kNone && Failed(row, pos);
+    return memoOn_ && row != NoIndex && Failed(row, pos);
   }
   void MarkFailure(std::uint32_t row, std::size_t pos) {
-    if (memoOn_ && row != kNone) SetFailed(row, pos);
+    if (memoOn_ && row != NoIndex) SetFailed(row, pos);
   }
 
-  template <bool kFold>
+  template <bool Folded>
   bool Test(const Instruction& in, std::size_t pos) const {
-    const char16_t c = Fold<kFold>(text_[pos]);
+    const char16_t c = Fold<Folded>(text_[pos]);
     switch (in.op) {
-      case Op::kChar: return c == in.x;
-      case Op::kClass: return program_.classes[in.x].Contains(c);
-      default: return true;  // kAny
+      case Op::Char: return c == in.x;
+      case Op::Class: return program_.classes[in.x].Contains(c);
+      default: return true;  // Any
     }
   }
 
   // Whether the tests of the loop at `loop` all pass from `pos` on.
-  template <bool kFold>
+  template <bool Folded>
   bool Body(std::uint32_t loop, std::size_t pos) const {
     const std::uint32_t width = code_[loop].y;
     if (n_ - pos < width) return false;
     for (std::uint32_t k = 0; k < width; ++k) {
-      if (!Test<kFold>(code_[loop + 1 + k], pos + k)) return false;
+      if (!Test<Folded>(code_[loop + 1 + k], pos + k)) return false;
     }
     return true;
   }
@@ -183,9 +183,9 @@ class Search {
   // Undoes what a frame recorded; frames that record a choice are simply dropped.
   void Restore(const Frame& f) {
     switch (f.kind) {
-      case kRestoreGroup: context_.groups_[f.index] = MatchSpan{f.x, f.y}; break;
-      case kRestorePending: context_.pendingStarts_[f.index] = f.x; break;
-      case kRestoreRegister: context_.registers_[f.index] = f.x; break;
+      case RestoreGroup: context_.groups_[f.index] = MatchSpan{f.x, f.y}; break;
+      case RestorePending: context_.pendingStarts_[f.index] = f.x; break;
+      case RestoreRegister: context_.registers_[f.index] = f.x; break;
       default: break;
     }
   }
@@ -196,7 +196,7 @@ class Search {
     return false;
   }
 
-  template <bool kFold>
+  template <bool Folded>
   bool Attempt(std::size_t start) {
     std::vector<Frame>& frames = context_.frames_;
     frames.clear();
@@ -207,84 +207,84 @@ class Search {
       const Instruction& in = code_[pc];
       bool ok = false;
       switch (in.op) {
-        case Op::kChar:
-        case Op::kClass:
-        case Op::kAny:
-          if (pos < n_ && Test<kFold>(in, pos)) {
+        case Op::Char:
+        case Op::Class:
+        case Op::Any:
+          if (pos < n_ && Test<Folded>(in, pos)) {
             ++pos;
             ++pc;
             ok = true;
           }
           break;
-        case Op::kEnd:
+        case Op::End:
           ok = pos == n_;
           ++pc;
           break;
-        case Op::kSplit:
+        case Op::Split:
           if (!KnownFailure(in.memo, pos)) {
-            Push(kRetry, pc, pos);
+            Push(Retry, pc, pos);
             pc = in.x;
             ok = true;
           }
           break;
-        case Op::kJump:
+        case Op::Jump:
           pc = in.x;
           ok = true;
           break;
-        case Op::kGroupStart:
-          Push(kRestorePending, in.x, context_.pendingStarts_[in.x]);
+        case Op::GroupStart:
+          Push(RestorePending, in.x, context_.pendingStarts_[in.x]);
           context_.pendingStarts_[in.x] = pos;
           ++pc;
           ok = true;
           break;
-        case Op::kGroupEnd: {
+        case Op::GroupEnd: {
           MatchSpan& group = context_.groups_[in.x];
-          Push(kRestoreGroup, in.x, group.start, group.end);
+          Push(RestoreGroup, in.x, group.start, group.end);
           group = MatchSpan{context_.pendingStarts_[in.x], pos};
           ++pc;
           ok = true;
           break;
         }
-        case Op::kSaveEntry:
-          Push(kRestoreRegister, in.x, context_.registers_[in.x]);
+        case Op::SaveEntry:
+          Push(RestoreRegister, in.x, context_.registers_[in.x]);
           context_.registers_[in.x] = pos;
           ++pc;
           ok = true;
           break;
-        case Op::kCheckProgress:
+        case Op::CheckProgress:
           ok = pos != context_.registers_[in.x];
           ++pc;
           break;
-        case Op::kLookNeg:
-          Push(kLookBarrier, pc, pos);
+        case Op::LookNeg:
+          Push(LookBarrier, pc, pos);
           ++pc;
           ok = true;
           break;
-        case Op::kLookSucceed:
+        case Op::LookSucceed:
           // The item of the ! matched, so the ! fails: undo what the item did, drop its choices.
           for (;;) {
             const Frame f = frames.back();
             frames.pop_back();
-            if (f.kind == kLookBarrier) break;
+            if (f.kind == LookBarrier) break;
             Restore(f);
           }
           break;
-        case Op::kBackRef: {
+        case Op::BackRef: {
           const MatchSpan group = context_.groups_[in.x];
           const std::size_t length = group.Matched() ? group.end - group.start : 0;
           ok = n_ - pos >= length;
           for (std::size_t k = 0; ok && k < length; ++k) {
-            ok = Fold<kFold>(text_[group.start + k]) == Fold<kFold>(text_[pos + k]);
+            ok = Fold<Folded>(text_[group.start + k]) == Fold<Folded>(text_[pos + k]);
           }
           if (ok) pos += length;
           ++pc;
           break;
         }
-        case Op::kSimpleLoop: {
+        case Op::SimpleLoop: {
           const std::uint32_t width = in.y;
           std::size_t low = pos;
           if (in.atLeastOne) {
-            if (!Body<kFold>(pc, low)) break;
+            if (!Body<Folded>(pc, low)) break;
             low += width;
           }
           if (KnownFailure(in.memo, low)) break;
@@ -292,54 +292,54 @@ class Search {
             // Take as many repetitions as possible, then give them back one at a time; stop
             // early where the rest is known to fail from.
             std::size_t high = low;
-            while (Body<kFold>(pc, high) && !KnownFailure(in.memo, high + width)) high += width;
-            if (high > low || (memoOn_ && in.memo != kNone)) Push(kGreedyLoop, pc, low, high);
+            while (Body<Folded>(pc, high) && !KnownFailure(in.memo, high + width)) high += width;
+            if (high > low || (memoOn_ && in.memo != NoIndex)) Push(GreedyLoop, pc, low, high);
             pos = high;
           } else {
-            Push(kLazyLoop, pc, low, low);
+            Push(LazyLoop, pc, low, low);
             pos = low;
           }
           pc = in.x;
           ok = true;
           break;
         }
-        case Op::kMatch: context_.match_ = MatchSpan{start, pos}; return true;
+        case Op::Match: context_.match_ = MatchSpan{start, pos}; return true;
       }
-      if (!ok && !Backtrack<kFold>(pc, pos)) return false;
+      if (!ok && !Backtrack<Folded>(pc, pos)) return false;
     }
   }
 
   // Resumes the most recent choice; false when none is left (or the step limit is reached).
-  template <bool kFold>
+  template <bool Folded>
   bool Backtrack(std::uint32_t& pc, std::size_t& pos) {
     std::vector<Frame>& frames = context_.frames_;
     while (!frames.empty()) {
       if (!Step()) return false;
       Frame& f = frames.back();
       switch (f.kind) {
-        case kRetry: {
+        case Retry: {
           const Instruction& split = code_[f.index];
           pos = f.x;
           pc = split.y;
-          if (memoOn_ && split.memo != kNone) {
+          if (memoOn_ && split.memo != NoIndex) {
             // Stays on the stack to record the failure once the second way has failed too.
-            f.kind = kMarkFailed;
+            f.kind = MarkFailed;
             f.index = split.memo;
           } else {
             frames.pop_back();
           }
           return true;
         }
-        case kMarkFailed:
+        case MarkFailed:
           SetFailed(f.index, f.x);
           frames.pop_back();
           break;
-        case kLookBarrier:  // the item of the ! found no match: the ! succeeds
+        case LookBarrier:  // the item of the ! found no match: the ! succeeds
           pc = code_[f.index].x;
           pos = f.x;
           frames.pop_back();
           return true;
-        case kGreedyLoop: {
+        case GreedyLoop: {
           const Instruction& loop = code_[f.index];
           // Every exit from f.y up has failed, so the loop fails from f.y on.
           MarkFailure(loop.memo, f.y);
@@ -352,10 +352,10 @@ class Search {
           pc = loop.x;
           return true;
         }
-        case kLazyLoop: {
+        case LazyLoop: {
           const Instruction& loop = code_[f.index];
           const std::size_t next = f.y + loop.y;
-          if (Body<kFold>(f.index, f.y) && !KnownFailure(loop.memo, next)) {
+          if (Body<Folded>(f.index, f.y) && !KnownFailure(loop.memo, next)) {
             f.y = next;
             pos = next;
             pc = loop.x;

@@ -77,10 +77,10 @@ PatternReplaceResult ReplaceMatches(std::u16string& text, const PatternMatcher& 
       out.push_back(view[from++]);
     }
   }
-  if (!replaced) return PatternReplaceResult::kNoMatch;
+  if (!replaced) return PatternReplaceResult::NoMatch;
   out.append(view.substr(from));
   text.swap(out);
-  return PatternReplaceResult::kDone;
+  return PatternReplaceResult::Done;
 }
 
 // Which ASCII characters a text may hold: a superset, kept up to date by adding what each step
@@ -132,8 +132,8 @@ constexpr bool IsPlainText(std::u16string_view pattern) {
 // The steps without pattern syntax rewrite the text in place, which the table allows: each of
 // them looks for some text and puts no longer text in its place.
 constexpr bool PlainStepsNeverLengthen() {
-  for (const CleanupStep& step : kCleanupSteps) {
-    const bool plain = step.kind == CleanupStepKind::kLiteral || IsPlainText(step.search);
+  for (const CleanupStep& step : CleanupSteps) {
+    const bool plain = step.kind == CleanupStepKind::Literal || IsPlainText(step.search);
     if (plain && (step.search.empty() || step.replacement.size() > step.search.size())) {
       return false;
     }
@@ -142,13 +142,13 @@ constexpr bool PlainStepsNeverLengthen() {
 }
 static_assert(PlainStepsNeverLengthen());
 
-// Position of the first occurrence of `search` (not empty) in data[from, size), or kNoPosition.
+// Position of the first occurrence of `search` (not empty) in data[from, size), or NoPosition.
 // Tests the first and the last unit of `search` at eight positions at once, so that few
 // candidates reach the full comparison even when the first unit is common.
 std::size_t Find(const char16_t* data, std::size_t size, std::u16string_view search,
                  std::size_t from) {
   const std::size_t length = search.size();
-  if (length > size) return kNoPosition;
+  if (length > size) return NoPosition;
   const std::size_t starts = size - length + 1;  // positions where a match can begin
   const char16_t first = search.front();
   const char16_t last = search.back();
@@ -175,7 +175,7 @@ std::size_t Find(const char16_t* data, std::size_t size, std::u16string_view sea
   for (; from < starts; ++from) {
     if (data[from] == first && data[from + length - 1] == last && matchesAt(from)) return from;
   }
-  return kNoPosition;
+  return NoPosition;
 }
 
 // The positions of one code unit (the mark) in a piece, for the literal steps whose search text
@@ -199,7 +199,7 @@ class MarkPositions {
     if (common_) return false;
     if (valid_) return true;
     positions_.clear();
-    const std::size_t limit = size / kMaxShare;
+    const std::size_t limit = size / MaxShare;
     std::size_t at = 0;
 #if defined(__SSE2__)
     const __m128i wanted = _mm_set1_epi16(static_cast<short>(mark_));
@@ -223,7 +223,7 @@ class MarkPositions {
 
  private:
   // Beyond one mark in this many units, scanning is the cheaper search.
-  static constexpr std::size_t kMaxShare = 32;
+  static constexpr std::size_t MaxShare = 32;
 
   char16_t mark_;
   bool valid_ = false;
@@ -240,10 +240,10 @@ template <typename Next, typename Emit>
 bool RewriteInPlace(char16_t* data, std::size_t& size, Next next, Emit emit) {
   std::size_t end = 0;
   std::size_t found = next(0, end);
-  if (found == kNoPosition) return false;
+  if (found == NoPosition) return false;
   std::size_t to = found;
   std::size_t from = found;
-  while (found != kNoPosition) {
+  while (found != NoPosition) {
     std::memmove(data + to, data + from, (found - from) * sizeof(char16_t));
     to = emit(data + to + (found - from)) - data;
     from = end;
@@ -286,7 +286,7 @@ bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_vie
           end = at + search.size();
           return at;
         }
-        return kNoPosition;
+        return NoPosition;
       },
       [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
 }
@@ -305,7 +305,7 @@ bool CollapseRuns(char16_t* data, std::size_t& size, std::u16string_view unit,
       data, size,
       [&](std::size_t from, std::size_t& end) {
         const std::size_t found = Find(data, size, twice, from);
-        if (found == kNoPosition) return found;
+        if (found == NoPosition) return found;
         end = found + twice.size();
         while (unitAt(end)) end += unit.size();
         return found;
@@ -325,15 +325,15 @@ bool OverlapsItself(std::u16string_view unit) {
 // How CleanText carries out a step, worked out once from its table row. A pattern without
 // special characters matches exactly its own text; "x+" or "(text)+" with the repeated text as
 // replacement collapses runs; the others run through the pattern matcher.
-enum class StepMethod { kLiteral, kCollapse, kPattern };
+enum class StepMethod { Literal, Collapse, Pattern };
 
 struct StepPlan {
-  StepMethod method = StepMethod::kLiteral;
-  std::u16string_view text;   // kLiteral: the search text; kCollapse: the repeated text
-  std::u16string twice;       // kCollapse: the repeated text written twice
+  StepMethod method = StepMethod::Literal;
+  std::u16string_view text;   // Literal: the search text; Collapse: the repeated text
+  std::u16string twice;       // Collapse: the repeated text written twice
   std::u16string_view needs;  // units that every match contains
-  PatternMatcher matcher;     // kPattern
-  // kLiteral and kCollapse, set with the run: whether the step searches at the run's mark
+  PatternMatcher matcher;     // Pattern
+  // Literal and Collapse, set with the run: whether the step searches at the run's mark
   // positions, and whether it leaves them where they were.
   bool atMarks = false;
   bool keepsMarks = false;
@@ -342,7 +342,7 @@ struct StepPlan {
 StepPlan PlanStep(const CleanupStep& step) {
   StepPlan plan;
   const std::u16string_view search = step.search;
-  if (step.kind == CleanupStepKind::kLiteral || IsPlainText(search)) {
+  if (step.kind == CleanupStepKind::Literal || IsPlainText(search)) {
     plan.text = search;
     plan.needs = search;
     return plan;
@@ -356,13 +356,13 @@ StepPlan PlanStep(const CleanupStep& step) {
   }
   if (!repeated.empty() && IsPlainText(repeated) && repeated == step.replacement &&
       !OverlapsItself(repeated)) {
-    plan.method = StepMethod::kCollapse;
+    plan.method = StepMethod::Collapse;
     plan.text = repeated;
     plan.twice = std::u16string(repeated) + std::u16string(repeated);
     plan.needs = repeated;
     return plan;
   }
-  plan.method = StepMethod::kPattern;
+  plan.method = StepMethod::Pattern;
   plan.matcher.Compile(std::u16string(search).c_str(), true);
   plan.needs = plan.matcher.RequiredUnits();
   return plan;
@@ -382,27 +382,27 @@ struct StepRun {
 };
 
 struct CleanupPlan {
-  std::array<StepPlan, kCleanupSteps.size()> steps;
+  std::array<StepPlan, CleanupSteps.size()> steps;
   std::vector<StepRun> runs;
 };
 
-void ChooseMark(StepRun& run, std::array<StepPlan, kCleanupSteps.size()>& steps) {
+void ChooseMark(StepRun& run, std::array<StepPlan, CleanupSteps.size()>& steps) {
   std::array<std::size_t, 128> beginning = {};
   for (std::size_t i = run.first; i < run.last; ++i) {
     const std::u16string_view text = steps[i].text;
-    if (steps[i].method == StepMethod::kLiteral && text.front() < 128) ++beginning[text.front()];
+    if (steps[i].method == StepMethod::Literal && text.front() < 128) ++beginning[text.front()];
   }
-  run.mark = static_cast<char16_t>(
-      std::max_element(beginning.begin(), beginning.end()) - beginning.begin());
+  run.mark = static_cast<char16_t>(std::max_element(beginning.begin(), beginning.end()) -
+                                   beginning.begin());
   const auto holdsMark = [&](std::u16string_view text) {
     return text.find(run.mark) != std::u16string_view::npos;
   };
   for (std::size_t i = run.first; i < run.last; ++i) {
     StepPlan& step = steps[i];
-    const std::u16string_view replacement = kCleanupSteps[i].replacement;
-    step.atMarks = step.method == StepMethod::kLiteral && step.text.front() == run.mark &&
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
+    step.atMarks = step.method == StepMethod::Literal && step.text.front() == run.mark &&
                    !holdsMark(step.text.substr(1));
-    step.keepsMarks = step.method == StepMethod::kLiteral &&
+    step.keepsMarks = step.method == StepMethod::Literal &&
                       step.text.size() == replacement.size() && !holdsMark(step.text) &&
                       !holdsMark(replacement);
   }
@@ -412,15 +412,15 @@ void ChooseMark(StepRun& run, std::array<StepPlan, kCleanupSteps.size()>& steps)
 const CleanupPlan& Plan() {
   static const CleanupPlan plan = [] {
     CleanupPlan made;
-    for (std::size_t i = 0; i < kCleanupSteps.size(); ++i) {
-      made.steps[i] = PlanStep(kCleanupSteps[i]);
-      const bool isPattern = made.steps[i].method == StepMethod::kPattern;
+    for (std::size_t i = 0; i < CleanupSteps.size(); ++i) {
+      made.steps[i] = PlanStep(CleanupSteps[i]);
+      const bool isPattern = made.steps[i].method == StepMethod::Pattern;
       if (made.runs.empty() || made.runs.back().patterns != isPattern) {
         made.runs.push_back(StepRun{i, i, isPattern, {}});
       }
       StepRun& run = made.runs.back();
       run.last = i + 1;
-      for (const std::u16string_view part : {made.steps[i].text, kCleanupSteps[i].replacement}) {
+      for (const std::u16string_view part : {made.steps[i].text, CleanupSteps[i].replacement}) {
         for (const char16_t c : part) {
           if (c < 128) run.touched[c] = true;
         }
@@ -437,9 +437,9 @@ const CleanupPlan& Plan() {
 bool IsTrimmed(char16_t c) { return c == u' ' || c == u'-'; }
 
 // Texts longer than this go through the steps without patterns in pieces of about this size.
-constexpr std::size_t kPieceSize = 16384;
+constexpr std::size_t PieceSize = 16384;
 // In shorter pieces, scanning is as quick as trying the mark positions.
-constexpr std::size_t kMinMarkedSize = 4096;
+constexpr std::size_t MinMarkedSize = 4096;
 
 // What ReplaceMatches does when replacing all matches without groups, in place when no
 // replacement is longer than its match. The matches are all found before the text changes, as
@@ -466,14 +466,14 @@ bool ReplaceAllMatches(std::u16string& text, const PatternMatcher& matcher,
   if (spans.empty()) return false;
   if (!fits) {
     return ReplaceMatches(text, matcher, replacement, true, false, scratch) ==
-           PatternReplaceResult::kDone;
+           PatternReplaceResult::Done;
   }
   std::size_t next = 0;
   std::size_t size = text.size();
   RewriteInPlace(
       text.data(), size,
       [&](std::size_t, std::size_t& end) {
-        if (next == spans.size()) return kNoPosition;
+        if (next == spans.size()) return NoPosition;
         end = spans[next].end;
         return spans[next++].start;
       },
@@ -491,8 +491,8 @@ void RunPatternSteps(std::u16string& text, const StepRun& run, AsciiPresence& pr
   for (std::size_t i = run.first; i < run.last && !text.empty(); ++i) {
     const StepPlan& step = plan.steps[i];
     if (!presence.MayHoldAll(step.needs)) continue;
-    if (ReplaceAllMatches(text, step.matcher, kCleanupSteps[i].replacement, spans, scratch)) {
-      presence.Add(kCleanupSteps[i].replacement);
+    if (ReplaceAllMatches(text, step.matcher, CleanupSteps[i].replacement, spans, scratch)) {
+      presence.Add(CleanupSteps[i].replacement);
     }
   }
 }
@@ -506,11 +506,11 @@ std::size_t RunPlainSteps(char16_t* data, std::size_t size, const StepRun& run,
   for (std::size_t i = run.first; i < run.last && size != 0; ++i) {
     const StepPlan& step = plan.steps[i];
     if (!presence.MayHoldAll(step.needs)) continue;
-    const std::u16string_view replacement = kCleanupSteps[i].replacement;
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
     bool replaced = false;
-    if (step.method == StepMethod::kCollapse) {
+    if (step.method == StepMethod::Collapse) {
       replaced = CollapseRuns(data, size, step.text, step.twice);
-    } else if (step.atMarks && size >= kMinMarkedSize && marks.Collect(data, size)) {
+    } else if (step.atMarks && size >= MinMarkedSize && marks.Collect(data, size)) {
       replaced = ReplaceLiteralAtMarks(data, size, step.text, replacement, marks);
     } else {
       replaced = ReplaceLiteral(data, size, step.text, replacement);
@@ -522,13 +522,12 @@ std::size_t RunPlainSteps(char16_t* data, std::size_t size, const StepRun& run,
   return size;
 }
 
-
 // Each piece is moved to where the cleaned text so far ends, and cleaned there. `presence` covers
 // the text, if known, and is kept up to date.
 void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
                             std::optional<AsciiPresence>& presence) {
   MarkPositions marks(run.mark);
-  if (text.size() <= kPieceSize) {
+  if (text.size() <= PieceSize) {
     if (!presence) presence.emplace(text);
     text.resize(RunPlainSteps(text.data(), text.size(), run, marks, *presence));
     return;
@@ -540,7 +539,7 @@ void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
   std::size_t to = 0;
   std::size_t from = 0;
   while (from < size) {
-    std::size_t cut = std::min(size, from + kPieceSize);
+    std::size_t cut = std::min(size, from + PieceSize);
     while (cut < size && !inert(data[cut - 1])) ++cut;
     if (to != from) std::memmove(data + to, data + from, (cut - from) * sizeof(char16_t));
     AsciiPresence piece(std::u16string_view(data + to, cut - from));
@@ -558,8 +557,8 @@ PatternReplaceResult PatternReplace(std::u16string& text, const char16_t* patter
                                     std::u16string_view replacement, bool replaceAll,
                                     bool substituteGroups, bool caseSensitive) {
   PatternMatcher matcher;
-  if (matcher.Compile(pattern, caseSensitive) != PatternError::kOk) {
-    return PatternReplaceResult::kBadPattern;
+  if (matcher.Compile(pattern, caseSensitive) != PatternError::Ok) {
+    return PatternReplaceResult::BadPattern;
   }
   std::u16string out;
   return ReplaceMatches(text, matcher, replacement, replaceAll, substituteGroups, out);

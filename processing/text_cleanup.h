@@ -9,9 +9,9 @@ namespace tidewire {
 
 // PatternReplace results.
 enum class PatternReplaceResult : int {
-  kDone = 0,
-  kBadPattern = 2,
-  kNoMatch = 3,
+  Done = 0,
+  BadPattern = 2,
+  NoMatch = 3,
 };
 
 // Replaces the leftmost match of `pattern` (see pattern_matcher.h) in `text` by `replacement`;
@@ -21,7 +21,7 @@ enum class PatternReplaceResult : int {
 // the character after it, and the next search starts behind that character.
 // With `substituteGroups`, "{$k}" in the replacement (k = 1, 2, ...) stands for the text of match
 // group k - 1 (empty if the group took no part); other text is copied as it stands.
-// Returns kDone, kNoMatch, or kBadPattern (text unchanged).
+// Returns Done, NoMatch, or BadPattern (text unchanged).
 PatternReplaceResult PatternReplace(std::u16string& text, const char16_t* pattern,
                                     std::u16string_view replacement, bool replaceAll,
                                     bool substituteGroups, bool caseSensitive);

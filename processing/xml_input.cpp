@@ -11,15 +11,15 @@ namespace tidewire {
 namespace {
 
 // Costs saturate just above the limit.
-constexpr std::uint64_t kOver = XmlMaxEntityExpansion + 1;
-std::uint64_t Add(std::uint64_t a, std::uint64_t b) { return std::min(kOver, a + b); }
+constexpr std::uint64_t Over = XmlMaxEntityExpansion + 1;
+std::uint64_t Add(std::uint64_t a, std::uint64_t b) { return std::min(Over, a + b); }
 std::uint64_t Multiply(std::uint64_t a, std::uint64_t b) {
   if (a == 0 || b == 0) return 0;
-  return a > kOver / b ? kOver : std::min(kOver, a * b);
+  return a > Over / b ? Over : std::min(Over, a * b);
 }
 
 // Entity nesting deeper than this is refused by the parsers too.
-constexpr int kMaxDepth = 40;
+constexpr int MaxDepth = 40;
 
 template <typename Char>
 bool IsXmlSpace(Char c) {
@@ -102,11 +102,11 @@ std::optional<TextRange> DeclaredEncodingIn(std::basic_string_view<Char> text) {
   const std::size_t end = FindAscii(text, "?>", 0);
   if (end == std::basic_string_view<Char>::npos) return std::nullopt;
   const std::basic_string_view<Char> declaration = text.substr(0, end);
-  constexpr std::string_view kName = "encoding";
-  for (std::size_t at = FindAscii(declaration, kName, 0);
-       at != std::basic_string_view<Char>::npos; at = FindAscii(declaration, kName, at + 1)) {
+  constexpr std::string_view Name = "encoding";
+  for (std::size_t at = FindAscii(declaration, Name, 0); at != std::basic_string_view<Char>::npos;
+       at = FindAscii(declaration, Name, at + 1)) {
     if (!IsXmlSpace(declaration[at - 1])) continue;
-    std::size_t pos = at + kName.size();
+    std::size_t pos = at + Name.size();
     SkipXmlSpace(declaration, pos);
     if (pos >= declaration.size() || declaration[pos] != Char{'='}) continue;
     ++pos;
@@ -138,7 +138,7 @@ class ExpansionCheck {
     if (!subset) return true;
     std::u16string_view rest = text_.substr(*subset);
     if (!ScanSubset(rest, 0)) return false;
-    if (general_.empty()) return cost_ < kOver;
+    if (general_.empty()) return cost_ < Over;
     // What follows the subset is the body, up to the end of the text.
     const std::u16string_view body = rest;
     cost_ = Add(cost_, ReferencesCost(body, 0));
@@ -147,7 +147,7 @@ class ExpansionCheck {
       const auto elements = static_cast<std::uint64_t>(std::count(body.begin(), body.end(), u'<'));
       cost_ = Add(cost_, Multiply(defaultsCost_, elements));
     }
-    return cost_ < kOver;
+    return cost_ < Over;
   }
 
  private:
@@ -216,16 +216,16 @@ class ExpansionCheck {
         cost_ = Add(cost_, 1);
         const auto found = parameter_.find(std::u16string(name));
         if (found != parameter_.end() && !found->second.external) {
-          if (depth >= kMaxDepth) return false;
+          if (depth >= MaxDepth) return false;
           cost_ = Add(cost_, found->second.replacement.size());
-          if (cost_ >= kOver) return false;
+          if (cost_ >= Over) return false;
           std::u16string_view replacement = found->second.replacement;
           if (!ScanSubset(replacement, depth + 1)) return false;
         }
       } else {
         return false;
       }
-      if (cost_ >= kOver) return false;
+      if (cost_ >= Over) return false;
     }
   }
 
@@ -313,7 +313,7 @@ class ExpansionCheck {
   std::uint64_t ReferencesCost(std::u16string_view content, int depth) {
     std::uint64_t cost = 0;
     std::size_t pos = 0;
-    while (pos < content.size() && cost < kOver) {
+    while (pos < content.size() && cost < Over) {
       const std::size_t next = content.find_first_of(u"&<", pos);
       if (next == std::u16string_view::npos) break;
       pos = next;
@@ -346,7 +346,7 @@ class ExpansionCheck {
     if (found == general_.end() || found->second.external) return 1;
     if (const auto known = expansion_.find(key); known != expansion_.end()) return known->second;
     // A reference loop or nesting too deep: the parsers refuse such a document as well.
-    if (depth >= kMaxDepth || !inProgress_.insert(key).second) return kOver;
+    if (depth >= MaxDepth || !inProgress_.insert(key).second) return Over;
     const std::u16string_view replacement = found->second.replacement;
     const std::uint64_t cost = Add(1 + replacement.size(), ReferencesCost(replacement, depth + 1));
     inProgress_.erase(key);

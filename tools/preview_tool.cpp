@@ -14,8 +14,8 @@
 namespace tidewire {
 namespace {
 
-constexpr int kSuccess = 0;
-constexpr int kFailure = 2;
+constexpr int Success = 0;
+constexpr int Failure = 2;
 
 void PrintUsage(std::ostream& stream, const std::string& program) {
   stream << "usage: " << program << " FILE...          print the text of every headline\n"
@@ -31,7 +31,7 @@ int UsageError(const PreviewEnvironment& environment, std::ostream& err,
                const std::string& message) {
   err << environment.programName << ": " << message << "\n";
   PrintUsage(err, environment.programName);
-  return kFailure;
+  return Failure;
 }
 
 bool HasPrefixIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -76,14 +76,14 @@ int PrintHeadlines(const std::vector<std::string>& names, bool json,
       environment.createDocument ? environment.createDocument() : nullptr;
   if (!document) {
     err << environment.programName << ": the XML parser cannot be created\n";
-    return kFailure;
+    return Failure;
   }
   DocumentPath path(*environment.decoder, std::move(document), environment.clock);
-  int result = kSuccess;
+  int result = Success;
   for (const std::string& name : names) {
     std::string content;
     if (!ReadOrReport(environment, name, content, err)) {
-      result = kFailure;
+      result = Failure;
       continue;
     }
     std::vector<Headline> headlines;
@@ -98,21 +98,21 @@ int PrintHeadlines(const std::vector<std::string>& names, bool json,
 int PrintCleanText(const std::string& name, const PreviewEnvironment& environment,
                    std::ostream& out, std::ostream& err) {
   std::string content;
-  if (!ReadOrReport(environment, name, content, err)) return kFailure;
+  if (!ReadOrReport(environment, name, content, err)) return Failure;
   std::string_view bytes = content;
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   std::u16string text = NativeTextDecoder::DecodeUtf8(bytes);
   CleanText(text);
   out << ToUtf8(text) << '\n';
-  return kSuccess;
+  return Success;
 }
 
 int PrintDetection(const std::string& name, const PreviewEnvironment& environment,
                    std::ostream& out, std::ostream& err) {
   std::string content;
-  if (!ReadOrReport(environment, name, content, err)) return kFailure;
+  if (!ReadOrReport(environment, name, content, err)) return Failure;
   out << ByteOrderMarkLength(content) << ' ' << DetectCodePage(content) << '\n';
-  return kSuccess;
+  return Success;
 }
 
 }  // namespace
@@ -123,7 +123,7 @@ int RunPreview(const std::vector<std::string>& arguments, const PreviewEnvironme
   const std::string& first = arguments.front();
   if (first == "--help") {
     PrintUsage(out, environment.programName);
-    return kSuccess;
+    return Success;
   }
   if (first.empty() || first[0] != '-') {
     if (auto message = UnfetchableAddress(arguments, environment)) {

@@ -37,8 +37,7 @@ std::string EncodeUtf8(char32_t c) {
 // UTF-7 with every non-ASCII run and every "+" base64-encoded, runs closed by "-" or by the
 // next direct character, as encoders in the wild write it.
 std::string EncodeUtf7(const std::u16string& text, bool closeWithDash) {
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -55,11 +54,11 @@ std::string EncodeUtf7(const std::u16string& text, bool closeWithDash) {
       bits = (bits << 16) | text[i++];
       count += 16;
       while (count >= 6) {
-        out += kAlphabet[(bits >> (count - 6)) & 0x3F];
+        out += Alphabet[(bits >> (count - 6)) & 0x3F];
         count -= 6;
       }
     }
-    if (count > 0) out += kAlphabet[(bits << (6 - count)) & 0x3F];
+    if (count > 0) out += Alphabet[(bits << (6 - count)) & 0x3F];
     const bool nextIsAlphabet = i < text.size() && (std::isalnum(static_cast<int>(text[i])) != 0 ||
                                                     text[i] == u'/' || text[i] == u'-');
     if (closeWithDash || nextIsAlphabet || i == text.size()) out += '-';

@@ -17,8 +17,8 @@ using testing_support::ReferenceMatcher;
 
 struct Found {
   bool matched = false;
-  std::size_t start = kNoPosition;
-  std::size_t end = kNoPosition;
+  std::size_t start = NoPosition;
+  std::size_t end = NoPosition;
   std::vector<MatchSpan> groups;
 
   bool operator==(const Found& o) const {
@@ -44,24 +44,24 @@ Found Collect(const ReferenceMatch& r) {
   return Found{r.found, r.match.start, r.match.end, r.groups};
 }
 
-enum class Engine { kProduct, kReference };
+enum class Engine { Product, Reference };
 
 // Every case of the dialect runs with the product's search and with the reference search.
 class PatternMatcherTest : public ::testing::TestWithParam<Engine> {
  protected:
   PatternError Compile(const std::u16string& pattern, bool caseSensitive = true) {
-    return GetParam() == Engine::kProduct ? matcher_.Compile(pattern.c_str(), caseSensitive)
-                                          : reference_.Compile(pattern.c_str(), caseSensitive);
+    return GetParam() == Engine::Product ? matcher_.Compile(pattern.c_str(), caseSensitive)
+                                         : reference_.Compile(pattern.c_str(), caseSensitive);
   }
 
   std::size_t GroupCount() const {
-    return GetParam() == Engine::kProduct ? matcher_.GroupCount() : reference_.GroupCount();
+    return GetParam() == Engine::Product ? matcher_.GroupCount() : reference_.GroupCount();
   }
 
   Found Find(const std::u16string& pattern, const std::u16string& input,
              bool caseSensitive = true) {
-    EXPECT_EQ(Compile(pattern, caseSensitive), PatternError::kOk);
-    if (GetParam() == Engine::kReference) return Collect(reference_.Match(input));
+    EXPECT_EQ(Compile(pattern, caseSensitive), PatternError::Ok);
+    if (GetParam() == Engine::Reference) return Collect(reference_.Match(input));
     MatchContext context;
     const bool matched = matcher_.Match(input.data(), input.size(), &context);
     return Collect(matched, context);
@@ -80,58 +80,58 @@ class PatternMatcherTest : public ::testing::TestWithParam<Engine> {
 };
 
 using Bounds = std::pair<std::size_t, std::size_t>;
-const Bounds kNone{kNoPosition, kNoPosition};
+const Bounds Nowhere{NoPosition, NoPosition};
 
 INSTANTIATE_TEST_SUITE_P(ProductAndReference, PatternMatcherTest,
-                         ::testing::Values(Engine::kProduct, Engine::kReference),
+                         ::testing::Values(Engine::Product, Engine::Reference),
                          [](const ::testing::TestParamInfo<Engine>& engine) {
-                           return engine.param == Engine::kProduct ? "Product" : "Reference";
+                           return engine.param == Engine::Product ? "Product" : "Reference";
                          });
 
 TEST_P(PatternMatcherTest, CompileErrorsHaveTheirCodes) {
-  EXPECT_EQ(Compile(u"(a*)+"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"[]"), PatternError::kEmptySet);
-  EXPECT_EQ(Compile(u"[^]"), PatternError::kEmptySet);
-  EXPECT_EQ(Compile(u"[b-a]"), PatternError::kReversedRange);
-  EXPECT_EQ(Compile(u"(ab"), PatternError::kUnclosedParenthesis);
-  EXPECT_EQ(Compile(u"{ab"), PatternError::kUnclosedBrace);
-  EXPECT_EQ(Compile(u"\\1"), PatternError::kUnknownGroup);
-  EXPECT_EQ(Compile(u"{a}\\1"), PatternError::kUnknownGroup);
-  EXPECT_EQ(Compile(u"[a-]"), PatternError::kUnclosedBracket);
-  EXPECT_EQ(Compile(u"[abc"), PatternError::kUnclosedBracket);
-  EXPECT_EQ(Compile(u"[a\\"), PatternError::kUnclosedBracket);
-  EXPECT_EQ(GetParam() == Engine::kProduct ? matcher_.Compile(nullptr, true)
-                                           : reference_.Compile(nullptr, true),
-            PatternError::kMissing);
+  EXPECT_EQ(Compile(u"(a*)+"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"[]"), PatternError::EmptySet);
+  EXPECT_EQ(Compile(u"[^]"), PatternError::EmptySet);
+  EXPECT_EQ(Compile(u"[b-a]"), PatternError::ReversedRange);
+  EXPECT_EQ(Compile(u"(ab"), PatternError::UnclosedParenthesis);
+  EXPECT_EQ(Compile(u"{ab"), PatternError::UnclosedBrace);
+  EXPECT_EQ(Compile(u"\\1"), PatternError::UnknownGroup);
+  EXPECT_EQ(Compile(u"{a}\\1"), PatternError::UnknownGroup);
+  EXPECT_EQ(Compile(u"[a-]"), PatternError::UnclosedBracket);
+  EXPECT_EQ(Compile(u"[abc"), PatternError::UnclosedBracket);
+  EXPECT_EQ(Compile(u"[a\\"), PatternError::UnclosedBracket);
+  EXPECT_EQ(GetParam() == Engine::Product ? matcher_.Compile(nullptr, true)
+                                          : reference_.Compile(nullptr, true),
+            PatternError::Missing);
   // Repetitions of items that can match nothing, including stacked operators, missing items, !
   // items and back-references (whose group may have matched nothing).
-  EXPECT_EQ(Compile(u"(a?)*"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"(a*)*?"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"(a|b*)+?"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"a**"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"*a"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"!a*"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"{a}\\0+"), PatternError::kEmptyRepetition);
-  EXPECT_EQ(Compile(u"()*"), PatternError::kEmptyRepetition);
+  EXPECT_EQ(Compile(u"(a?)*"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"(a*)*?"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"(a|b*)+?"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"a**"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"*a"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"!a*"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"{a}\\0+"), PatternError::EmptyRepetition);
+  EXPECT_EQ(Compile(u"()*"), PatternError::EmptyRepetition);
   // Allowed: ? of anything, repetition of items that always consume.
-  EXPECT_EQ(Compile(u"(a*)?"), PatternError::kOk);
-  EXPECT_EQ(Compile(u"(a*b)*"), PatternError::kOk);
-  EXPECT_EQ(Compile(u"a+*"), PatternError::kOk);
-  EXPECT_EQ(Compile(u"{a}\\0"), PatternError::kOk);
+  EXPECT_EQ(Compile(u"(a*)?"), PatternError::Ok);
+  EXPECT_EQ(Compile(u"(a*b)*"), PatternError::Ok);
+  EXPECT_EQ(Compile(u"a+*"), PatternError::Ok);
+  EXPECT_EQ(Compile(u"{a}\\0"), PatternError::Ok);
 }
 
 TEST_P(PatternMatcherTest, FirstErrorFromTheLeftWins) {
-  EXPECT_EQ(Compile(u"[b-a]("), PatternError::kReversedRange);
-  EXPECT_EQ(Compile(u"(\\1"), PatternError::kUnknownGroup);
-  EXPECT_EQ(Compile(u"({a"), PatternError::kUnclosedBrace);  // the innermost open item is reported
-  EXPECT_EQ(Compile(u"{(a"), PatternError::kUnclosedParenthesis);
-  EXPECT_EQ(Compile(u"(a}b)"), PatternError::kUnclosedParenthesis);  // the stray } ends the pattern
-  EXPECT_EQ(Compile(u"{a)b}"), PatternError::kUnclosedBrace);
+  EXPECT_EQ(Compile(u"[b-a]("), PatternError::ReversedRange);
+  EXPECT_EQ(Compile(u"(\\1"), PatternError::UnknownGroup);
+  EXPECT_EQ(Compile(u"({a"), PatternError::UnclosedBrace);  // the innermost open item is reported
+  EXPECT_EQ(Compile(u"{(a"), PatternError::UnclosedParenthesis);
+  EXPECT_EQ(Compile(u"(a}b)"), PatternError::UnclosedParenthesis);  // the stray } ends the pattern
+  EXPECT_EQ(Compile(u"{a)b}"), PatternError::UnclosedBrace);
 }
 
 TEST_P(PatternMatcherTest, CaseInsensitiveCompileFoldsThePatternText) {
-  EXPECT_EQ(Compile(u"[Z-a]", true), PatternError::kOk);
-  EXPECT_EQ(Compile(u"[Z-a]", false), PatternError::kReversedRange);  // folded to [z-a]
+  EXPECT_EQ(Compile(u"[Z-a]", true), PatternError::Ok);
+  EXPECT_EQ(Compile(u"[Z-a]", false), PatternError::ReversedRange);  // folded to [z-a]
   // \D is the letter D when case matters, the digit abbreviation when folded.
   EXPECT_EQ(Where(u"\\D", u"D7"), Bounds(0, 1));
   EXPECT_EQ(Where(u"\\D", u"D7", false), Bounds(1, 2));
@@ -139,9 +139,9 @@ TEST_P(PatternMatcherTest, CaseInsensitiveCompileFoldsThePatternText) {
 
 TEST(PatternMatcherInterface, AFailedCompileLeavesNoProgram) {
   PatternMatcher matcher;
-  ASSERT_EQ(matcher.Compile(u"a", true), PatternError::kOk);
-  ASSERT_EQ(matcher.Compile(u"(a", true), PatternError::kUnclosedParenthesis);
-  EXPECT_EQ(matcher.Error(), PatternError::kUnclosedParenthesis);
+  ASSERT_EQ(matcher.Compile(u"a", true), PatternError::Ok);
+  ASSERT_EQ(matcher.Compile(u"(a", true), PatternError::UnclosedParenthesis);
+  EXPECT_EQ(matcher.Error(), PatternError::UnclosedParenthesis);
   MatchContext context;
   EXPECT_FALSE(matcher.Match(u"a", &context));
 }
@@ -152,16 +152,16 @@ TEST_P(PatternMatcherTest, EdgeCasesOfTheDialect) {
   EXPECT_EQ(Where(u"<([^>]|\n)*>", u"a <p\nclass=x> b"), Bounds(2, 13));
   EXPECT_EQ(Where(u"( -)+", u"x - - - y"), Bounds(1, 7));
   EXPECT_EQ(Where(u"-+", u"a---b"), Bounds(1, 4));
-  EXPECT_EQ(Where(u" +", u""), kNone);
+  EXPECT_EQ(Where(u" +", u""), Nowhere);
   EXPECT_EQ(Where(u"ab|cd", u"abd"), Bounds(0, 3));
   EXPECT_EQ(Where(u"ab|cd", u"acd"), Bounds(0, 3));
-  EXPECT_EQ(Where(u"ab|cd", u"ab"), kNone);
+  EXPECT_EQ(Where(u"ab|cd", u"ab"), Nowhere);
   EXPECT_EQ(Where(u"a$", u"ba"), Bounds(1, 2));
-  EXPECT_EQ(Where(u"a$", u"ab"), kNone);
+  EXPECT_EQ(Where(u"a$", u"ab"), Nowhere);
   EXPECT_EQ(Where(u"a$b", u"a$b"), Bounds(0, 3));
   EXPECT_EQ(Where(u"\\d+", u"x42y"), Bounds(1, 3));
   EXPECT_EQ(Where(u"\\t", u"xt"), Bounds(1, 2));
-  EXPECT_EQ(Where(u"\\t", u"\t"), kNone);
+  EXPECT_EQ(Where(u"\\t", u"\t"), Nowhere);
   EXPECT_EQ(Where(u"[\\t]", u"x\t"), Bounds(1, 2));
   EXPECT_EQ(Where(u"\\n", u"\r\n"), Bounds(0, 1));
   EXPECT_EQ(Where(u"\\n", u"x\n"), Bounds(1, 2));
@@ -171,7 +171,7 @@ TEST_P(PatternMatcherTest, EdgeCasesOfTheDialect) {
   EXPECT_EQ(backRef.groups[0].start, 0u);
   EXPECT_EQ(backRef.groups[0].end, 2u);
   EXPECT_EQ(Where(u"a!b", u"ac"), Bounds(0, 1));
-  EXPECT_EQ(Where(u"a!b", u"ab"), kNone);
+  EXPECT_EQ(Where(u"a!b", u"ab"), Nowhere);
 }
 
 TEST_P(PatternMatcherTest, AlternationBindsSingleItems) {
@@ -236,12 +236,12 @@ TEST_P(PatternMatcherTest, OptionalStepThatConsumesNothingFails) {
 }
 
 TEST_P(PatternMatcherTest, StartPositionsAndAnchors) {
-  EXPECT_EQ(Where(u"$", u"abc"), kNone);  // the end is no start position of a non-empty input
-  EXPECT_EQ(Where(u"x*$", u"ab"), kNone);
+  EXPECT_EQ(Where(u"$", u"abc"), Nowhere);  // the end is no start position of a non-empty input
+  EXPECT_EQ(Where(u"x*$", u"ab"), Nowhere);
   EXPECT_EQ(Where(u"$", u""), Bounds(0, 0));
   EXPECT_EQ(Where(u"a*", u""), Bounds(0, 0));
   EXPECT_EQ(Where(u"a*", u"ba"), Bounds(0, 0));
-  EXPECT_EQ(Where(u"^a", u"ba"), kNone);
+  EXPECT_EQ(Where(u"^a", u"ba"), Nowhere);
   EXPECT_EQ(Where(u"^a", u"ab"), Bounds(0, 1));
   EXPECT_EQ(Where(u"^$", u""), Bounds(0, 0));
   EXPECT_EQ(Where(u"a^", u"a^"), Bounds(0, 2));
@@ -259,7 +259,7 @@ TEST_P(PatternMatcherTest, UnmatchedClosersEndThePattern) {
 TEST_P(PatternMatcherTest, SetsRangesAndEscapes) {
   EXPECT_EQ(Where(u"[a-cx]+", u"-abxcd"), Bounds(1, 5));
   EXPECT_EQ(Where(u"[^a-c]", u"abcd"), Bounds(3, 4));
-  EXPECT_EQ(Where(u"a[^b]", u"a"), kNone);  // the end of input is not "any other character"
+  EXPECT_EQ(Where(u"a[^b]", u"a"), Nowhere);  // the end of input is not "any other character"
   EXPECT_EQ(Where(u"[\\]]", u"x]"), Bounds(1, 2));
   EXPECT_EQ(Where(u"[a\\-z]", u"b-"), Bounds(1, 2));
   EXPECT_EQ(Where(u"[-a]+", u"x-a"), Bounds(1, 3));
@@ -272,7 +272,7 @@ TEST_P(PatternMatcherTest, CaseInsensitiveMatching) {
   EXPECT_EQ(Where(u"abc", u"xABC", false), Bounds(1, 4));
   EXPECT_EQ(Where(u"[A-Z]+", u"Hello", false), Bounds(0, 5));
   EXPECT_EQ(Where(u"[A-Z]+", u"Hello", true), Bounds(0, 1));
-  EXPECT_EQ(Where(u"\u00c9", u"\u00e9", false), kNone);  // only A-Z are folded
+  EXPECT_EQ(Where(u"\u00c9", u"\u00e9", false), Nowhere);  // only A-Z are folded
 }
 
 TEST_P(PatternMatcherTest, GroupsRecordTheirLastMatch) {
@@ -285,8 +285,8 @@ TEST_P(PatternMatcherTest, GroupsRecordTheirLastMatch) {
   const Found repeated = Find(u"{.}+", u"abc");
   EXPECT_EQ(repeated.groups[0].start, 2u);
   EXPECT_EQ(repeated.groups[0].end, 3u);
-  EXPECT_EQ(Find(u"{a}|b", u"b").groups[0].start, kNoPosition);
-  ASSERT_EQ(Compile(u"(a)(b)"), PatternError::kOk);
+  EXPECT_EQ(Find(u"{a}|b", u"b").groups[0].start, NoPosition);
+  ASSERT_EQ(Compile(u"(a)(b)"), PatternError::Ok);
   EXPECT_EQ(GroupCount(), 0u);  // parentheses never capture
   // A failed alternative's group bounds are undone.
   const Found undone = Find(u"({a}x)|(ay)", u"ay");
@@ -300,7 +300,7 @@ TEST_P(PatternMatcherTest, GroupsRecordTheirLastMatch) {
 }
 
 TEST_P(PatternMatcherTest, BackReferences) {
-  EXPECT_EQ(Where(u"{a+}-\\0", u"aA-Aa", true), kNone);
+  EXPECT_EQ(Where(u"{a+}-\\0", u"aA-Aa", true), Nowhere);
   const Found folded = Find(u"{a+}-\\0", u"aA-Aa", false);
   EXPECT_EQ(Bounds(folded.start, folded.end), Bounds(0, 5));
   EXPECT_EQ(folded.groups[0].end, 2u);
@@ -322,7 +322,7 @@ TEST_P(PatternMatcherTest, NegatedItems) {
   EXPECT_EQ(Where(u"!a.", u"ab"), Bounds(1, 2));
   EXPECT_EQ(Where(u"!!a.", u"ba"), Bounds(1, 2));  // a double ! looks ahead
   EXPECT_EQ(Where(u"(!a.)*a", u"bcad"), Bounds(0, 3));
-  EXPECT_EQ(Where(u"a!", u"a"), kNone);  // ! of the empty item never succeeds
+  EXPECT_EQ(Where(u"a!", u"a"), Nowhere);  // ! of the empty item never succeeds
   EXPECT_EQ(Where(u"x!(ab)", u"xabxac"), Bounds(3, 4));
   // Groups inside a ! item never report.
   const Found inside = Find(u"!{x}.", u"a");
@@ -335,13 +335,13 @@ TEST_P(PatternMatcherTest, NegatedItems) {
 
 TEST(PatternMatcherInterface, InputRangeEndsTheInput) {
   PatternMatcher matcher;
-  ASSERT_EQ(matcher.Compile(u"a.b", true), PatternError::kOk);
+  ASSERT_EQ(matcher.Compile(u"a.b", true), PatternError::Ok);
   const std::u16string withNul(u"a\0b", 3);
   MatchContext context;
   EXPECT_TRUE(matcher.Match(withNul.data(), withNul.size(), &context));
   EXPECT_EQ(context.End(), 3u);
   EXPECT_FALSE(matcher.Match(withNul.c_str(), &context));  // zero-terminated: the input is "a"
-  ASSERT_EQ(matcher.Compile(u"b$", true), PatternError::kOk);
+  ASSERT_EQ(matcher.Compile(u"b$", true), PatternError::Ok);
   EXPECT_TRUE(matcher.Match(u"abc", 2, &context));
   EXPECT_EQ(context.End(), 2u);
   EXPECT_FALSE(matcher.Match(nullptr, &context));
@@ -351,7 +351,7 @@ TEST(PatternMatcherInterface, InputRangeEndsTheInput) {
 
 TEST(PatternMatcherInterface, MatchFromTreatsTheRestAsItsOwnInput) {
   PatternMatcher matcher;
-  ASSERT_EQ(matcher.Compile(u"^ab", true), PatternError::kOk);
+  ASSERT_EQ(matcher.Compile(u"^ab", true), PatternError::Ok);
   const std::u16string text = u"abab";
   SearchMemo memo;
   MatchContext context;
@@ -360,7 +360,7 @@ TEST(PatternMatcherInterface, MatchFromTreatsTheRestAsItsOwnInput) {
   EXPECT_FALSE(matcher.MatchFrom(text, 1, &memo, &context));
   EXPECT_FALSE(matcher.MatchFrom(text, 5, &memo, &context));
   // A memo that saw another text starts afresh instead of reusing what it learnt.
-  ASSERT_EQ(matcher.Compile(u"<[^>]*>", true), PatternError::kOk);
+  ASSERT_EQ(matcher.Compile(u"<[^>]*>", true), PatternError::Ok);
   const std::u16string first = u"<<<<<<<<";
   const std::u16string second = u"<<<<<<<>";
   EXPECT_FALSE(matcher.MatchFrom(first, 0, &memo, &context));
@@ -368,9 +368,9 @@ TEST(PatternMatcherInterface, MatchFromTreatsTheRestAsItsOwnInput) {
 }
 
 TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
-  EXPECT_EQ(Compile(std::u16string(100000, u'(')), PatternError::kUnclosedParenthesis);
-  EXPECT_EQ(Compile(std::u16string(100000, u'{')), PatternError::kUnclosedBrace);
-  EXPECT_EQ(Compile(std::u16string(100000, u'[')), PatternError::kUnclosedBracket);
+  EXPECT_EQ(Compile(std::u16string(100000, u'(')), PatternError::UnclosedParenthesis);
+  EXPECT_EQ(Compile(std::u16string(100000, u'{')), PatternError::UnclosedBrace);
+  EXPECT_EQ(Compile(std::u16string(100000, u'[')), PatternError::UnclosedBracket);
   const std::size_t depth = 30000;
   EXPECT_EQ(Where(std::u16string(depth, u'(') + u"a" + std::u16string(depth, u')'), u"xa"),
             Bounds(1, 2));
@@ -384,7 +384,7 @@ TEST_P(PatternMatcherTest, DeepNestingNeedsNoMachineStack) {
   // The question marks pair up into lazy ?? operators, so the outermost one skips first.
   EXPECT_EQ(Where(u"a" + std::u16string(depth, u'?'), u"a"), Bounds(0, 0));
   EXPECT_EQ(Where(u"a" + std::u16string(depth + 1, u'?'), u"a"), Bounds(0, 1));
-  EXPECT_EQ(Compile(u"a" + std::u16string(100000, u'+')), PatternError::kOk);
+  EXPECT_EQ(Compile(u"a" + std::u16string(100000, u'+')), PatternError::Ok);
   // Each stacked + retries all the ones inside it, so matching stays at a moderate depth.
   EXPECT_EQ(Where(u"a" + std::u16string(1000, u'+'), u"aaa"), Bounds(0, 3));
 }
@@ -393,21 +393,21 @@ TEST(PatternMatcherStepLimit, BoundsThePlainSearchButNotTheFastOne) {
   const std::u16string input(40, u'a');
   ReferenceMatcher plain;
   plain.SetStepLimit(100000);
-  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), PatternError::kOk);
+  ASSERT_EQ(plain.Compile(u"(a|a)*b", true), PatternError::Ok);
   EXPECT_TRUE(plain.Match(input).stepLimitReached);
   MatchContext context;
   context.SetStepLimit(100000);
   PatternMatcher fast;
-  ASSERT_EQ(fast.Compile(u"(a|a)*b", true), PatternError::kOk);
+  ASSERT_EQ(fast.Compile(u"(a|a)*b", true), PatternError::Ok);
   EXPECT_FALSE(fast.Match(input.c_str(), &context));
   EXPECT_FALSE(context.StepLimitReached());
   // Back-references keep the fast search from pruning, and the bound still holds for it.
   const std::u16string letters = std::u16string(40, u'w') + u"!";
-  ASSERT_EQ(fast.Compile(u"{\\w}*{\\z}\\1", true), PatternError::kOk);
+  ASSERT_EQ(fast.Compile(u"{\\w}*{\\z}\\1", true), PatternError::Ok);
   EXPECT_FALSE(fast.Match(letters.c_str(), &context));
   EXPECT_TRUE(context.StepLimitReached());
   // The pruned search also settles the nested case without trying every split of the input.
-  ASSERT_EQ(fast.Compile(u"((aa)|(a))*b", true), PatternError::kOk);
+  ASSERT_EQ(fast.Compile(u"((aa)|(a))*b", true), PatternError::Ok);
   EXPECT_FALSE(fast.Match(input.c_str(), &context));
   EXPECT_FALSE(context.StepLimitReached());
 }
@@ -415,25 +415,25 @@ TEST(PatternMatcherStepLimit, BoundsThePlainSearchButNotTheFastOne) {
 // ---- The product's search against the reference on generated patterns and inputs ----------
 
 std::u16string RandomPattern(std::mt19937& rng) {
-  static const char16_t* const kTokens[] = {
+  static const char16_t* const Tokens[] = {
       u"a", u"b", u"c",   u"A",   u".",   u"[ab]", u"[^a]", u"[a-c]", u"(",     u")",
       u"{", u"}", u"|",   u"*",   u"+",   u"?",    u"*?",   u"+?",    u"??",    u"!",
       u"-", u" ", u"\\0", u"\\1", u"\\d", u"\\n",  u"\\w",  u"(ab)",  u"(a|b)", u"[^>]"};
   std::uniform_int_distribution<int> count(1, 9);
-  std::uniform_int_distribution<std::size_t> pick(0, std::size(kTokens) - 1);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(Tokens) - 1);
   std::u16string pattern;
   if (rng() % 8 == 0) pattern += u'^';
-  for (int n = count(rng); n > 0; --n) pattern += kTokens[pick(rng)];
+  for (int n = count(rng); n > 0; --n) pattern += Tokens[pick(rng)];
   if (rng() % 8 == 0) pattern += u'$';
   return pattern;
 }
 
 std::u16string RandomInput(std::mt19937& rng) {
-  static const char16_t kUnits[] = u"abcaabAB1 -\r\n>";
+  static const char16_t Units[] = u"abcaabAB1 -\r\n>";
   std::uniform_int_distribution<int> length(0, 14);
-  std::uniform_int_distribution<std::size_t> pick(0, std::size(kUnits) - 2);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(Units) - 2);
   std::u16string input;
-  for (int n = length(rng); n > 0; --n) input += kUnits[pick(rng)];
+  for (int n = length(rng); n > 0; --n) input += Units[pick(rng)];
   return input;
 }
 
@@ -449,7 +449,7 @@ TEST(PatternMatcherDifferential, FastSearchFindsWhatTheReferenceFinds) {
     plain.SetStepLimit(20000);
     const PatternError error = fast.Compile(pattern.c_str(), caseSensitive);
     ASSERT_EQ(error, plain.Compile(pattern.c_str(), caseSensitive));
-    if (error != PatternError::kOk) continue;
+    if (error != PatternError::Ok) continue;
     for (int k = 0; k < 8; ++k) {
       const std::u16string input = RandomInput(rng);
       MatchContext a;
@@ -474,8 +474,8 @@ TEST(PatternMatcherDifferential, SharedMemoAcrossSearchesChangesNoResult) {
     PatternMatcher fast;
     ReferenceMatcher plain;
     plain.SetStepLimit(20000);
-    if (fast.Compile(pattern.c_str(), true) != PatternError::kOk) continue;
-    ASSERT_EQ(plain.Compile(pattern.c_str(), true), PatternError::kOk);
+    if (fast.Compile(pattern.c_str(), true) != PatternError::Ok) continue;
+    ASSERT_EQ(plain.Compile(pattern.c_str(), true), PatternError::Ok);
     std::u16string text;
     for (int k = 0; k < 4; ++k) text += RandomInput(rng);
     SearchMemo memo;

@@ -14,7 +14,7 @@
 namespace tidewire {
 namespace {
 
-constexpr char kFeed[] =
+constexpr char Feed[] =
     "\xEF\xBB\xBF<rss><channel><title>T</title><item><title>Caf\xC3\xA9</title><description>"
     "Body</description><link>http://x/1</link></item><item><title>Two</title></item>"
     "</channel></rss>";
@@ -30,7 +30,7 @@ class PreviewAddressTest : public testing::Test {
         error = "no such file";
         return false;
       }
-      content = kFeed;
+      content = Feed;
       return true;
     };
     environment_.readAddress = [this](const std::string& address, std::string& content,
@@ -60,8 +60,8 @@ class PreviewAddressTest : public testing::Test {
 
   testing_support::PlatformScope platform_;
   PreviewEnvironment environment_;
-  std::map<std::string, std::string> server_ = {{"http://host/feed", kFeed},
-                                                {"HTTPS://host/feed", kFeed}};
+  std::map<std::string, std::string> server_ = {{"http://host/feed", Feed},
+                                                {"HTTPS://host/feed", Feed}};
   std::vector<std::string> fileReads_;
   std::vector<std::string> fetched_;
 };

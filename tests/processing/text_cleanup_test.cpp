@@ -31,15 +31,15 @@ Replaced Replace(std::u16string text, const char16_t* pattern, std::u16string_vi
 }
 
 TEST(PatternReplaceTest, ResultCodesAndUnchangedTextOnFailure) {
-  EXPECT_EQ(Replace(u"abc", u"b", u"X").result, PatternReplaceResult::kDone);
+  EXPECT_EQ(Replace(u"abc", u"b", u"X").result, PatternReplaceResult::Done);
   const Replaced none = Replace(u"abc", u"x", u"X");
-  EXPECT_EQ(none.result, PatternReplaceResult::kNoMatch);
+  EXPECT_EQ(none.result, PatternReplaceResult::NoMatch);
   EXPECT_EQ(none.text, u"abc");
   const Replaced broken = Replace(u"a(c", u"(", u"X");
-  EXPECT_EQ(broken.result, PatternReplaceResult::kBadPattern);
+  EXPECT_EQ(broken.result, PatternReplaceResult::BadPattern);
   EXPECT_EQ(broken.text, u"a(c");
-  EXPECT_EQ(Replace(u"abc", nullptr, u"X").result, PatternReplaceResult::kBadPattern);
-  EXPECT_EQ(Replace(u"", u" +", u"X").result, PatternReplaceResult::kNoMatch);
+  EXPECT_EQ(Replace(u"abc", nullptr, u"X").result, PatternReplaceResult::BadPattern);
+  EXPECT_EQ(Replace(u"", u" +", u"X").result, PatternReplaceResult::NoMatch);
 }
 
 TEST(PatternReplaceTest, FirstOrEveryMatchWithoutOverlapOrRescanning) {
@@ -49,7 +49,7 @@ TEST(PatternReplaceTest, FirstOrEveryMatchWithoutOverlapOrRescanning) {
   EXPECT_EQ(Replace(u"aaa", u"a", u"aa").text, u"aaaaaa");  // inserted text is not searched
   EXPECT_EQ(Replace(u"xABCx", u"abc", u"-", true, false, false).text, u"x-x");
   EXPECT_EQ(Replace(u"xABCx", u"abc", u"-", true, false, true).result,
-            PatternReplaceResult::kNoMatch);
+            PatternReplaceResult::NoMatch);
 }
 
 TEST(PatternReplaceTest, EachRestIsSearchedAsAnInputOfItsOwn) {
@@ -68,7 +68,7 @@ TEST(PatternReplaceTest, EmptyMatchesKeepTheNextCharacter) {
 TEST(PatternReplaceTest, LongTextsNeedNoRecursion) {
   std::u16string text;
   for (int k = 0; k < 300000; ++k) text += u"ab";
-  ASSERT_EQ(PatternReplace(text, u"b", u"", true, false, true), PatternReplaceResult::kDone);
+  ASSERT_EQ(PatternReplace(text, u"b", u"", true, false, true), PatternReplaceResult::Done);
   EXPECT_EQ(text, std::u16string(300000, u'a'));
 }
 
@@ -88,7 +88,7 @@ TEST(PatternReplaceTest, GroupSubstitution) {
 std::u16string ReferenceReplaceAll(std::u16string rest, const char16_t* pattern,
                                    const std::u16string& replacement) {
   testing_support::ReferenceMatcher plain;
-  EXPECT_EQ(plain.Compile(pattern, true), PatternError::kOk);
+  EXPECT_EQ(plain.Compile(pattern, true), PatternError::Ok);
   std::u16string out;
   for (;;) {
     const testing_support::ReferenceMatch match = plain.Match(rest);
@@ -100,34 +100,34 @@ std::u16string ReferenceReplaceAll(std::u16string rest, const char16_t* pattern,
 }
 
 TEST(PatternReplaceTest, CleanupPatternsAgreeWithTheReferenceOnGeneratedMarkup) {
-  static const char16_t* const kPieces[] = {u"<a href=x>",
-                                            u"<a  href=\"u\" t=1>",
-                                            u"<a>",
-                                            u"</a>",
-                                            u"<font color=red>",
-                                            u"<font>",
-                                            u"</font>",
-                                            u"<",
-                                            u">",
-                                            u"<table>",
-                                            u"<td>",
-                                            u"<p\nclass=x>",
-                                            u"te",
-                                            u" ",
-                                            u" -",
-                                            u"-",
-                                            u",",
-                                            u"\n",
-                                            u"href=",
-                                            u"color="};
+  static const char16_t* const Pieces[] = {u"<a href=x>",
+                                           u"<a  href=\"u\" t=1>",
+                                           u"<a>",
+                                           u"</a>",
+                                           u"<font color=red>",
+                                           u"<font>",
+                                           u"</font>",
+                                           u"<",
+                                           u">",
+                                           u"<table>",
+                                           u"<td>",
+                                           u"<p\nclass=x>",
+                                           u"te",
+                                           u" ",
+                                           u" -",
+                                           u"-",
+                                           u",",
+                                           u"\n",
+                                           u"href=",
+                                           u"color="};
   std::mt19937 rng(99);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(Pieces) - 1);
   std::uniform_int_distribution<int> count(0, 40);
   for (int round = 0; round < 2000; ++round) {
     std::u16string text;
-    for (int n = count(rng); n > 0; --n) text += kPieces[piece(rng)];
-    for (const CleanupStep& step : kCleanupSteps) {
-      if (step.kind != CleanupStepKind::kPattern) continue;
+    for (int n = count(rng); n > 0; --n) text += Pieces[piece(rng)];
+    for (const CleanupStep& step : CleanupSteps) {
+      if (step.kind != CleanupStepKind::Pattern) continue;
       const std::u16string pattern(step.search);
       std::u16string fast = text;
       PatternReplace(fast, pattern.c_str(), u"#", true, false, true);
@@ -201,18 +201,18 @@ TEST(CleanTextTest, RunsAndTrimming) {
 }
 
 TEST(CleanTextTest, AgreesWithTheStepTableOnGeneratedTexts) {
-  static const char16_t* const kPieces[] = {
+  static const char16_t* const Pieces[] = {
       u"&amp;",  u"&amp;lt;", u"&lt;",       u"&gt;",      u"&quot;", u"&#8220;",
       u"&rdquo", u"&nbsp;",   u"<a href=x>", u"</a>",      u"<b>",    u"<td>",
       u"<",      u">",        u"  ",         u" ",         u"-",      u" -",
       u",",      u"|",        u".",          u"\r",        u"\n",     u"\t",
       u"word",   u"Q",        u"\u00e9",     u"<![CDATA[", u"]]> "};
   std::mt19937 rng(4711);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(Pieces) - 1);
   for (const int length : {0, 3, 30, 300, 3000, 30000}) {
     for (int round = 0; round < (length >= 3000 ? 4 : 200); ++round) {
       std::u16string text;
-      for (int n = 0; n < length; ++n) text += kPieces[piece(rng)];
+      for (int n = 0; n < length; ++n) text += Pieces[piece(rng)];
       ASSERT_EQ(Cleaned(text), testing_support::ReferenceClean(text)) << "length " << length;
     }
   }
@@ -222,16 +222,16 @@ TEST(CleanTextTest, AgreesWithTheStepTableOnGeneratedTexts) {
 // character: texts where one step makes or breaks the matches of later ones, long enough to be
 // cut into many pieces.
 TEST(CleanTextTest, LiteralStepsSeeWhatEarlierStepsLeft) {
-  static const char16_t* const kPieces[] = {
+  static const char16_t* const Pieces[] = {
       u"<t", u"<tr>", u"d>",    u"<br>",   u"<BR>", u"<![CDATA[", u"]]>", u" ",
       u"&",  u"amp;", u"&amp;", u"apos;",  u"lt;",  u"&#x3",      u"c;",  u"|",
       u"x",  u"&#",   u"8220;", u"\u00e9", u".",    u"-",         u"-->", u"\r\n"};
   std::mt19937 rng(2024);
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(Pieces) - 1);
   for (const int length : {30, 3000, 30000}) {
     for (int round = 0; round < (length >= 3000 ? 4 : 300); ++round) {
       std::u16string text;
-      for (int n = 0; n < length; ++n) text += kPieces[piece(rng)];
+      for (int n = 0; n < length; ++n) text += Pieces[piece(rng)];
       ASSERT_EQ(Cleaned(text), testing_support::ReferenceClean(text)) << "length " << length;
     }
   }

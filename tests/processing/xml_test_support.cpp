@@ -32,20 +32,20 @@ struct PlatformScope::Resources {
 PlatformScope::PlatformScope() : resources_(std::make_unique<Resources>()) {}
 PlatformScope::~PlatformScope() = default;
 using NativeSocket = SOCKET;
-constexpr NativeSocket kNoSocket = INVALID_SOCKET;
+constexpr NativeSocket NoSocket = INVALID_SOCKET;
 void CloseSocket(NativeSocket s) { ::closesocket(s); }
 #else
 struct PlatformScope::Resources {};
 PlatformScope::PlatformScope() = default;
 PlatformScope::~PlatformScope() = default;
 using NativeSocket = int;
-constexpr NativeSocket kNoSocket = -1;
+constexpr NativeSocket NoSocket = -1;
 void CloseSocket(NativeSocket s) { ::close(s); }
 #endif
 
 LoopbackListener::LoopbackListener() {
   const NativeSocket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == kNoSocket) return;
+  if (s == NoSocket) return;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

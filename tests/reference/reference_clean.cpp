@@ -8,8 +8,8 @@
 namespace tidewire::testing_support {
 
 std::u16string ReferenceClean(std::u16string text) {
-  for (const CleanupStep& step : kCleanupSteps) {
-    if (step.kind == CleanupStepKind::kPattern) {
+  for (const CleanupStep& step : CleanupSteps) {
+    if (step.kind == CleanupStepKind::Pattern) {
       PatternReplace(text, std::u16string(step.search).c_str(), step.replacement, true, false,
                      true);
       continue;

@@ -11,23 +11,23 @@ using pattern_internal::Node;
 using pattern_internal::NodeKind;
 using pattern_internal::SyntaxTree;
 
-constexpr std::size_t kNoLink = ~std::size_t{0};
+constexpr std::size_t NoLink = ~std::size_t{0};
 
 // What remains to be done once the current item has matched: a list of tasks, shared between the
 // choice points that continue the same way (each task points at the one after it).
 enum class TaskKind {
-  kNode,      // match node `node`
-  kNextItem,  // match item `extra` of sequence `node`, then the items after it
-  kGroupEnd,  // group `node` ends here
-  kRepeated,  // one more time through repetition `node` has matched; `extra` is where it began
-  kNotEnd,    // the item of a ! has matched; `extra` is the ! item's choice point
+  Node,      // match node `node`
+  NextItem,  // match item `extra` of sequence `node`, then the items after it
+  GroupEnd,  // group `node` ends here
+  Repeated,  // one more time through repetition `node` has matched; `extra` is where it began
+  NotEnd,    // the item of a ! has matched; `extra` is the ! item's choice point
 };
 
 struct Task {
   TaskKind kind;
   std::uint32_t node;
   std::size_t extra;
-  std::size_t next;  // index of the following task, kNoLink at the end of the pattern
+  std::size_t next;  // index of the following task, NoLink at the end of the pattern
 };
 
 struct State {
@@ -46,15 +46,15 @@ class Search {
   bool Attempt(std::size_t start, ReferenceMatch* result) {
     tasks_.clear();
     choices_.clear();
-    State state{Push(TaskKind::kNode, tree_.root, 0, kNoLink), start,
+    State state{Push(TaskKind::Node, tree_.root, 0, NoLink), start,
                 std::vector<MatchSpan>(tree_.groupCount),
-                std::vector<std::size_t>(tree_.groupCount, kNoPosition)};
+                std::vector<std::size_t>(tree_.groupCount, NoPosition)};
     for (;;) {
       if (++steps_ > limit_) {
         result->stepLimitReached = true;
         return false;
       }
-      if (state.tasks == kNoLink) {  // nothing remains: a match
+      if (state.tasks == NoLink) {  // nothing remains: a match
         result->match = MatchSpan{start, state.pos};
         result->groups = state.groups;
         return true;
@@ -84,9 +84,9 @@ class Search {
 
   bool Tests(const Node& n, char16_t c) const {
     switch (n.kind) {
-      case NodeKind::kChar: return c == n.value;
-      case NodeKind::kClass: return tree_.classes[n.value].Contains(c);
-      default: return true;  // kAny
+      case NodeKind::Char: return c == n.value;
+      case NodeKind::Class: return tree_.classes[n.value].Contains(c);
+      default: return true;  // Any
     }
   }
 
@@ -97,62 +97,61 @@ class Search {
     state.tasks = rest;
     const Node& n = tree_.nodes[task.node];
     switch (task.kind) {
-      case TaskKind::kNextItem:
+      case TaskKind::NextItem:
         if (task.extra + 1 < n.second) {
-          state.tasks = Push(TaskKind::kNextItem, task.node, task.extra + 1, rest);
+          state.tasks = Push(TaskKind::NextItem, task.node, task.extra + 1, rest);
         }
-        state.tasks = Push(TaskKind::kNode, tree_.items[task.extra], 0, state.tasks);
+        state.tasks = Push(TaskKind::Node, tree_.items[task.extra], 0, state.tasks);
         return true;
-      case TaskKind::kGroupEnd:
+      case TaskKind::GroupEnd:
         state.groups[task.node] = MatchSpan{state.pendingStarts[task.node], state.pos};
         return true;
-      case TaskKind::kRepeated:
+      case TaskKind::Repeated:
         if (n.greedy && state.pos == task.extra) return false;  // no progress
         if (!n.many) return true;
         if (n.atLeastOne) {  // X+ after an X: another X+, or on
-          const std::size_t again = Push(TaskKind::kNode, task.node, 0, rest);
+          const std::size_t again = Push(TaskKind::Node, task.node, 0, rest);
           Choose(state, n.greedy ? rest : again);
           state.tasks = n.greedy ? again : rest;
           return true;
         }
-        state.tasks = Push(TaskKind::kNode, task.node, 0, rest);  // X* again
+        state.tasks = Push(TaskKind::Node, task.node, 0, rest);  // X* again
         return true;
-      case TaskKind::kNotEnd:
+      case TaskKind::NotEnd:
         // The item of the ! matched, so the ! fails: its item's choices go with it.
         choices_.resize(task.extra);
         return false;
-      case TaskKind::kNode: break;
+      case TaskKind::Node: break;
     }
     switch (n.kind) {
-      case NodeKind::kEmpty: return true;
-      case NodeKind::kChar:
-      case NodeKind::kClass:
-      case NodeKind::kAny:
+      case NodeKind::Empty: return true;
+      case NodeKind::Char:
+      case NodeKind::Class:
+      case NodeKind::Any:
         if (state.pos == text_.size() || !Tests(n, At(state.pos))) return false;
         ++state.pos;
         return true;
-      case NodeKind::kEnd: return state.pos == text_.size();
-      case NodeKind::kSeq:
-        state.tasks = Push(TaskKind::kNextItem, task.node, n.first, rest);
+      case NodeKind::End: return state.pos == text_.size();
+      case NodeKind::Seq:
+        state.tasks = Push(TaskKind::NextItem, task.node, n.first, rest);
         return true;
-      case NodeKind::kAlt:
-        Choose(state, Push(TaskKind::kNode, n.second, 0, rest));
-        state.tasks = Push(TaskKind::kNode, n.first, 0, rest);
+      case NodeKind::Alt:
+        Choose(state, Push(TaskKind::Node, n.second, 0, rest));
+        state.tasks = Push(TaskKind::Node, n.first, 0, rest);
         return true;
-      case NodeKind::kGroup:
+      case NodeKind::Group:
         state.pendingStarts[n.value] = state.pos;
-        state.tasks =
-            Push(TaskKind::kNode, n.first, 0, Push(TaskKind::kGroupEnd, n.value, 0, rest));
+        state.tasks = Push(TaskKind::Node, n.first, 0, Push(TaskKind::GroupEnd, n.value, 0, rest));
         return true;
-      case NodeKind::kNot: {
+      case NodeKind::Not: {
         // Resuming this choice point means that the item found no match: the ! succeeds and the
         // search goes on where it stood.
         choices_.push_back(state);
-        state.tasks = Push(TaskKind::kNode, n.first, 0,
-                           Push(TaskKind::kNotEnd, 0, choices_.size() - 1, kNoLink));
+        state.tasks = Push(TaskKind::Node, n.first, 0,
+                           Push(TaskKind::NotEnd, 0, choices_.size() - 1, NoLink));
         return true;
       }
-      case NodeKind::kBackRef: {
+      case NodeKind::BackRef: {
         const MatchSpan group = state.groups[n.value];
         const std::size_t length = group.Matched() ? group.end - group.start : 0;
         if (text_.size() - state.pos < length) return false;
@@ -162,9 +161,9 @@ class Search {
         state.pos += length;
         return true;
       }
-      case NodeKind::kRepeat: {
-        const std::size_t body = Push(TaskKind::kNode, n.first, 0,
-                                      Push(TaskKind::kRepeated, task.node, state.pos, rest));
+      case NodeKind::Repeat: {
+        const std::size_t body =
+            Push(TaskKind::Node, n.first, 0, Push(TaskKind::Repeated, task.node, state.pos, rest));
         if (!n.atLeastOne) Choose(state, n.greedy ? rest : body);
         state.tasks = n.atLeastOne || n.greedy ? body : rest;
         return true;
@@ -187,7 +186,7 @@ PatternError ReferenceMatcher::Compile(const char16_t* pattern, bool caseSensiti
   try {
     error_ = pattern_internal::ParsePattern(pattern, caseSensitive, &tree_);
   } catch (const std::bad_alloc&) {
-    error_ = PatternError::kOutOfMemory;
+    error_ = PatternError::OutOfMemory;
   }
   return error_;
 }
@@ -195,7 +194,7 @@ PatternError ReferenceMatcher::Compile(const char16_t* pattern, bool caseSensiti
 ReferenceMatch ReferenceMatcher::MatchFrom(std::u16string_view text, std::size_t from) const {
   ReferenceMatch result;
   result.groups.assign(GroupCount(), MatchSpan{});
-  if (error_ != PatternError::kOk || from > text.size()) return result;
+  if (error_ != PatternError::Ok || from > text.size()) return result;
   // Positions are reported in `text`; the search sees the rest as its own input.
   const std::u16string_view rest = text.substr(from);
   Search search(tree_, rest, stepLimit_);

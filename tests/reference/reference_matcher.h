@@ -26,7 +26,7 @@ struct ReferenceMatch {
 class ReferenceMatcher {
  public:
   PatternError Compile(const char16_t* pattern, bool caseSensitive);
-  std::size_t GroupCount() const { return error_ == PatternError::kOk ? tree_.groupCount : 0; }
+  std::size_t GroupCount() const { return error_ == PatternError::Ok ? tree_.groupCount : 0; }
 
   // Bounds the work of each following search (nodes visited plus choices resumed).
   void SetStepLimit(std::uint64_t steps) { stepLimit_ = steps; }
@@ -37,7 +37,7 @@ class ReferenceMatcher {
 
  private:
   pattern_internal::SyntaxTree tree_;
-  PatternError error_ = PatternError::kMissing;
+  PatternError error_ = PatternError::Missing;
   std::uint64_t stepLimit_ = ~std::uint64_t{0};
 };
 

@@ -11,7 +11,7 @@
 namespace tidewire {
 namespace {
 
-constexpr std::u16string_view kDefaultList = u"http://a.example/rss URL http://b.example/rss";
+constexpr std::u16string_view DefaultList = u"http://a.example/rss URL http://b.example/rss";
 
 // Stream bytes put together by hand, independently of the writer.
 struct Layout {
@@ -34,17 +34,17 @@ struct Layout {
 };
 
 // What the record holds before a load.
-const SettingsRecord kPrevious{u"old list", u"0", 111, 222, 3};
+const SettingsRecord Previous{u"old list", u"0", 111, 222, 3};
 
-// Loads into a copy of kPrevious.
+// Loads into a copy of Previous.
 bool Load(const std::vector<std::uint8_t>& bytes, SettingsRecord& record) {
-  record = kPrevious;
+  record = Previous;
   MemoryByteStream stream(bytes);
-  return LoadSettingsStream(stream, record, kDefaultList);
+  return LoadSettingsStream(stream, record, DefaultList);
 }
 
 SettingsRecord WithDefaultStrings(std::int32_t refresh, std::int32_t delay, std::int32_t speed) {
-  return {std::u16string(kDefaultList), std::u16string(DefaultActiveFlags), refresh, delay, speed};
+  return {std::u16string(DefaultList), std::u16string(DefaultActiveFlags), refresh, delay, speed};
 }
 
 TEST(SettingsStream, SaveWritesTheLayoutAndLoadRestoresEveryField) {
@@ -52,11 +52,11 @@ TEST(SettingsStream, SaveWritesTheLayoutAndLoadRestoresEveryField) {
   MemoryByteStream out;
   ASSERT_EQ(SaveSettingsStream(saved, out), 0);
   const std::vector<std::uint8_t> expected{
-      0x00, 0x0A, 0x00, 0x00,                               // version
-      0x06, 0x00, 0x00, 0x00, 'a', 0x00, 0xAC, 0x20, 0, 0,  // feed list
-      0x04, 0x00, 0x00, 0x00, '1', 0x00, 0, 0,              // active flags
-      0x60, 0xEA, 0x00, 0x00, 0x88, 0x13, 0x00, 0x00,       // 60000, 5000
-      0xF9, 0xFF, 0xFF, 0xFF};                              // -7
+      0x00, 0x0A, 0x00, 0x00,                                // version
+      0x06, 0x00, 0x00, 0x00, 'a',  0x00, 0xAC, 0x20, 0, 0,  // feed list
+      0x04, 0x00, 0x00, 0x00, '1',  0x00, 0,    0,           // active flags
+      0x60, 0xEA, 0x00, 0x00, 0x88, 0x13, 0x00, 0x00,        // 60000, 5000
+      0xF9, 0xFF, 0xFF, 0xFF};                               // -7
   EXPECT_EQ(out.Bytes(), expected);
   EXPECT_EQ(SettingsStreamSize(saved), expected.size());
   SettingsRecord loaded;
@@ -96,8 +96,8 @@ TEST(SettingsStream, EmptyOrAbsentStringsTakeTheDefaultsAndTrailingBytesAreIgnor
   const Layout layout =
       Layout().Number(0x0A00).String(u"").Number(0).Number(1).Number(2).Number(-5);
   MemoryByteStream stream(Layout(layout).Raw({0xDE, 0xAD}).bytes);
-  SettingsRecord record = kPrevious;
-  EXPECT_TRUE(LoadSettingsStream(stream, record, kDefaultList));
+  SettingsRecord record = Previous;
+  EXPECT_TRUE(LoadSettingsStream(stream, record, DefaultList));
   EXPECT_EQ(record, WithDefaultStrings(1, 2, -5));
   EXPECT_EQ(stream.Position(), layout.bytes.size());
 }
@@ -111,8 +111,8 @@ TEST(SettingsStream, ADamagedStringFailsAndLeavesTheStreamAtItsCount) {
   const Case cases[] = {
       {"count 1", Layout().Number(1).Raw({0, 0}), false},
       {"odd count", Layout().Number(3).Raw({'a', 0, 0, 0}), false},
-      {"count above the limit",
-       Layout().Number(1048578).Raw(std::vector<std::uint8_t>(1048578)), false},
+      {"count above the limit", Layout().Number(1048578).Raw(std::vector<std::uint8_t>(1048578)),
+       false},
       {"no terminator", Layout().Number(4).Raw({'a', 0, 'b', 0}), false},
       {"text cut short", Layout().Number(6).Raw({'a', 0}), true},
       {"terminator cut short", Layout().Number(6).Raw({'a', 0, 'b', 0, 0}), true},
@@ -125,8 +125,8 @@ TEST(SettingsStream, ADamagedStringFailsAndLeavesTheStreamAtItsCount) {
     if (!c.endsTheStream) layout.Number(1).Number(2).Number(3);
     MemoryByteStream stream(layout.bytes);
     stream.SetPosition(2);
-    SettingsRecord record = kPrevious;
-    EXPECT_FALSE(LoadSettingsStream(stream, record, kDefaultList));
+    SettingsRecord record = Previous;
+    EXPECT_FALSE(LoadSettingsStream(stream, record, DefaultList));
     EXPECT_EQ(record, WithDefaultStrings(111, 222, 3));
     EXPECT_EQ(stream.Position(), 2u + 4 + 8);
   }
@@ -135,9 +135,9 @@ TEST(SettingsStream, ADamagedStringFailsAndLeavesTheStreamAtItsCount) {
 TEST(SettingsStream, AStringOfExactlyTheLimitIsRead) {
   const std::u16string longest(1048576 / 2 - 1, u'w');
   SettingsRecord record;
-  EXPECT_TRUE(Load(
-      Layout().Number(0x0A00).String(longest).String(u"1").Number(1).Number(2).Number(3).bytes,
-      record));
+  EXPECT_TRUE(
+      Load(Layout().Number(0x0A00).String(longest).String(u"1").Number(1).Number(2).Number(3).bytes,
+           record));
   EXPECT_EQ(record.speech_feed_URLs, longest);
 }
 
@@ -156,11 +156,11 @@ struct FailingWriteStream final : ByteStream {
 
 TEST(SettingsStream, SaveStopsAtTheFirstFailingWriteAndReturnsItsCode) {
   FailingWriteStream counting(0);
-  ASSERT_EQ(SaveSettingsStream(kPrevious, counting), 0);
+  ASSERT_EQ(SaveSettingsStream(Previous, counting), 0);
   for (int n = 1; n <= counting.writes; ++n) {
     SCOPED_TRACE(n);
     FailingWriteStream stream(n);
-    EXPECT_EQ(SaveSettingsStream(kPrevious, stream), static_cast<std::int32_t>(0x8003001Du));
+    EXPECT_EQ(SaveSettingsStream(Previous, stream), static_cast<std::int32_t>(0x8003001Du));
     EXPECT_EQ(stream.writes, n);
   }
 }
