@@ -183,7 +183,8 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
       if (SUCCEEDED(::CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
                                        IID_PPV_ARGS(&page)))) {
         IUnknown* object = ControllingUnknown();
-        ::OleCreatePropertyFrame(ControlWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
+        // Owned by a window, the frame stays above it even when it is a topmost container.
+        ::OleCreatePropertyFrame(OwnerWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
                                  nullptr);
       }
     }

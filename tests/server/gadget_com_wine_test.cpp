@@ -347,6 +347,13 @@ TEST_F(GadgetComTest, LiveObjectsAndServerLocksKeepTheLibraryLoaded) {
   factory->LockServer(FALSE);
   EXPECT_EQ(canUnloadNow(), S_OK);
 
+  // An unlock that no lock preceded does not hide a live object.
+  factory->LockServer(FALSE);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&gadget)), S_OK);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  gadget.Reset();
+
   void* none = reinterpret_cast<void*>(1);
   EXPECT_EQ(getClassObject(IID_IUnknown, IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(none, nullptr);
