@@ -409,8 +409,9 @@ bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, 
 }
 
 bool CTidewireGadget::SetCursorHandler() {
+  // The hand only where a click opens something: the link rule of OpenCurrentLink.
   const TickerState& state = engine_->State();
-  if (state.BetweenLines() || state.CurrentHeadline().link.empty()) return false;
+  if (state.BetweenLines() || !IsOpenableLink(state.CurrentHeadline().link)) return false;
   ::SetCursor(engine_->HandCursor());
   return true;
 }
