@@ -42,32 +42,41 @@ COLORREF ScreenPixel(HWND window, int x, int y) {
   return colour;
 }
 
-TEST(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
-  const ComInitialization com;
-  ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
-  const UniqueWindow host(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                            50, 50, 400, 120, nullptr, nullptr, nullptr, nullptr));
-  ASSERT_TRUE(host);
-  ComPtr<IOleObject> control;
-  ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&control)),
-            S_OK);
+// The control in place with a window of its own in a visible top-level window.
+class WindowedActivation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
+    host.Reset(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                 400, 120, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(host);
+    ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&control)),
+              S_OK);
+    ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
+              S_OK);
+    recorder = static_cast<TestControlSite*>(site.Get());
+    control->SetClientSite(site.Get());
+    ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
+                              &position),
+              S_OK);
+    ComPtr<IOleWindow> oleWindow;
+    control.As(&oleWindow);
+    ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);
+  }
+
+  const ComInitialization com_;
   const RECT position{10, 20, 310, 36};
+  UniqueWindow host;
   ComPtr<IOleClientSite> site;
-  ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
-            S_OK);
-  auto* recorder = static_cast<TestControlSite*>(site.Get());
-  control->SetClientSite(site.Get());
-  ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
-                            &position),
-            S_OK);
+  TestControlSite* recorder = nullptr;
+  ComPtr<IOleObject> control;
+  HWND child = nullptr;
+};
+
+TEST_F(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
   EXPECT_EQ(recorder->activations, 1);
   EXPECT_EQ(recorder->activationFlags, 0u);
-
-  ComPtr<IOleWindow> oleWindow;
-  control.As(&oleWindow);
-  HWND child = nullptr;
-  ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);
   ASSERT_TRUE(::IsWindow(child));
   EXPECT_EQ(::GetParent(child), host.Get());
   RECT placed{};
@@ -108,44 +117,15 @@ TEST(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
   control->SetClientSite(nullptr);
 }
 
-}  // namespace
-}  // namespace tidewire
-
-namespace tidewire {
-namespace {
-
 // A container that takes and drops a reference to the control whenever the control reports a
 // change of focus: the last release, which destroys the control's focused window, must neither
 // call it back nor let that reference delete the control a second time.
-TEST(WindowedActivation, LastReleaseOfAFocusedControlCallsNoContainerBack) {
-  const ComInitialization com;
-  ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
-  const UniqueWindow host(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                            50, 50, 400, 120, nullptr, nullptr, nullptr, nullptr));
-  ASSERT_TRUE(host);
-  ComPtr<IOleObject> control;
-  ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&control)),
-            S_OK);
-  const RECT position{10, 20, 310, 36};
-  ComPtr<IOleClientSite> site;
-  ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
-            S_OK);
-  auto* recorder = static_cast<TestControlSite*>(site.Get());
+TEST_F(WindowedActivation, LastReleaseOfAFocusedControlCallsNoContainerBack) {
   IOleObject* const raw = control.Get();
   recorder->onFocus = [raw] {
     raw->AddRef();
     raw->Release();
   };
-  control->SetClientSite(site.Get());
-  ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
-                            &position),
-            S_OK);
-  ComPtr<IOleWindow> oleWindow;
-  control.As(&oleWindow);
-  HWND child = nullptr;
-  ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);
-  oleWindow.Reset();
   ::SetForegroundWindow(host.Get());
   ::SetFocus(child);
   ASSERT_EQ(::GetFocus(), child);
