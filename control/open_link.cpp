@@ -13,8 +13,24 @@ bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
   });
 }
 
-// Characters the shell or a command line would read as separators or quoting.
-bool IsUnsafe(char16_t c) { return c <= u' ' || c == 0x7F || c == u'"'; }
+// Characters the shell or a command line would read as separators or quoting, and the control
+// characters of both ranges (C0 with the space, DEL, C1).
+bool IsUnsafe(char16_t c) { return c <= u' ' || (c >= 0x7F && c <= 0x9F) || c == u'"'; }
+
+// The host of an address's authority (what follows the scheme up to its path, query or
+// fragment), without user information and port; a bracketed literal keeps its brackets.
+std::u16string_view HostOf(std::u16string_view afterScheme) {
+  std::u16string_view authority = afterScheme.substr(0, afterScheme.find_first_of(u"/\\?#"));
+  if (const std::size_t at = authority.rfind(u'@'); at != std::u16string_view::npos) {
+    authority.remove_prefix(at + 1);
+  }
+  if (authority.starts_with(u'[')) {
+    const std::size_t closing = authority.find(u']');
+    return closing == std::u16string_view::npos || closing == 1 ? std::u16string_view()
+                                                                 : authority.substr(0, closing + 1);
+  }
+  return authority.substr(0, authority.find(u':'));
+}
 
 }  // namespace
 
@@ -27,9 +43,7 @@ bool IsOpenableLink(std::u16string_view link) {
   } else {
     return false;
   }
-  // A host must follow the scheme ("http:///x" names none).
-  if (rest.empty() || rest.front() == u'/' || rest.front() == u'\\') return false;
-  return std::none_of(link.begin(), link.end(), IsUnsafe);
+  return !HostOf(rest).empty() && std::none_of(link.begin(), link.end(), IsUnsafe);
 }
 
 }  // namespace tidewire

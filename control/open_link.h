@@ -7,8 +7,10 @@
 
 namespace tidewire {
 
-// True for an absolute http:// or https:// address (scheme in any case) with a host part and
-// without spaces, control characters or quotes.
+// True for an absolute http:// or https:// address (scheme in any case) that names a host
+// (user information and port aside) and holds no space, control character (C0, DEL or C1) or
+// quote. The one rule for both the click and the hand cursor: the hand promises a click that
+// opens.
 bool IsOpenableLink(std::u16string_view link);
 
 }  // namespace tidewire

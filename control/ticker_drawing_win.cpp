@@ -1,11 +1,41 @@
 #include "control/ticker_drawing_win.h"
 
+#include <algorithm>
 #include <string>
 
 #include "control/ticker_engine_win.h"
 #include "win/com.h"
 
 namespace tidewire {
+namespace {
+
+// Bounds are logical units of the target, a clip region is in its device units: a container's
+// context may have another mapping mode, a moved origin or a transform.
+RECT ToDeviceUnits(HDC target, const RECT& bounds) {
+  POINT corners[2] = {{bounds.left, bounds.top}, {bounds.right, bounds.bottom}};
+  ::LPtoDP(target, corners, 2);
+  return {std::min(corners[0].x, corners[1].x), std::min(corners[0].y, corners[1].y),
+          std::max(corners[0].x, corners[1].x), std::max(corners[0].y, corners[1].y)};
+}
+
+// The clip region of a context, taken when made and selected back when it goes: none stays
+// none, an empty one stays empty.
+class ClipRestorer {
+ public:
+  explicit ClipRestorer(HDC dc) : dc_(dc), saved_(::CreateRectRgn(0, 0, 0, 0)) {
+    hadClip_ = saved_ && ::GetClipRgn(dc_, saved_.Get()) == 1;
+  }
+  ~ClipRestorer() { ::SelectClipRgn(dc_, hadClip_ ? saved_.Get() : nullptr); }
+  ClipRestorer(const ClipRestorer&) = delete;
+  ClipRestorer& operator=(const ClipRestorer&) = delete;
+
+ private:
+  HDC dc_;
+  UniqueGdiObject<HRGN> saved_;
+  bool hadClip_ = false;
+};
+
+}  // namespace
 
 HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds) {
   // The text is chosen and copied before the target's state is touched: an allocation that fails
@@ -24,14 +54,15 @@ HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds) {
   if (rect.right - rect.left < MinimumCompositionWidth) {
     rect.right = rect.left + MinimumCompositionWidth;
   }
-  // The clip keeps a widened frame, and its right edge line, inside the control's own bounds.
-  const UniqueGdiObject<HRGN> clip(::CreateRectRgnIndirect(&bounds));
-  ::SelectClipRgn(target, clip.Get());
+  // The clip keeps a widened frame, and its right edge line, inside the control's own bounds,
+  // and within whatever the container clips to; it is given back its own clip afterwards.
+  const ClipRestorer containerClip(target);
+  const RECT deviceBounds = ToDeviceUnits(target, bounds);
+  const UniqueGdiObject<HRGN> clip(::CreateRectRgnIndirect(&deviceBounds));
+  ::ExtSelectClipRgn(target, clip.Get(), RGN_AND);
 
   ComposeStrip(engine, target, engine.StripFont(), rect, text);
   DrawEdgeLines(target, rect);
-
-  ::SelectClipRgn(target, nullptr);
   return S_OK;
 }
 

@@ -22,9 +22,9 @@ inline constexpr int PatternSourceWidth = 3;
 // Narrower controls still compose a frame this wide, of which only their own width shows.
 inline constexpr int MinimumCompositionWidth = 80;
 
-// Draws the control into `bounds` (device pixels of `target`) and nothing outside them. Leaves
-// the target's text alignment left/top and its background mode transparent, and no clip region
-// selected. Always S_OK: drawing has no failure path.
+// Draws the control into `bounds` (logical units of `target`) and nothing outside them or the
+// target's own clip region. Leaves the target's text alignment left/top and its background mode
+// transparent, and its clip region as it was. Always S_OK: drawing has no failure path.
 HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds);
 
 // Composes one frame of `rect`'s size with `text` at x = width - scrollOffset and copies it to

@@ -25,6 +25,7 @@ constexpr wchar_t SettingsSubkey[] = L"TidewireGadget";
 constexpr wchar_t SettingsValue[] = L"Settings";
 // The text of the control's menu item in the library's string table.
 constexpr UINT PauseMenuString = 102;
+constexpr char KeptSettingsLine[] = "Stored settings could not be read: kept them unchanged\n";
 
 const char16_t* Chars(BSTR text) { return reinterpret_cast<const char16_t*>(text); }
 
@@ -101,6 +102,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedURLs(BSTR* pBstr) {
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLs(BSTR newVal) {
   return ComBoundary([&] {
+    storedSettingsUnreadable_ = false;
     engine_->Settings().speech_feed_URLs = FeedListToStore(Chars(newVal));
     engine_->MarkForNextHeadline();
     engine_->SetFeedList(engine_->Settings().speech_feed_URLs);
@@ -114,6 +116,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedRefreshRate(int* pRate) {
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedRefreshRate(int newVal) {
+  storedSettingsUnreadable_ = false;
   const std::int32_t refreshMs = FeedRefreshMsFromMinutes(newVal);
   engine_->Settings().feed_refresh_rate = refreshMs;
   engine_->SetRefreshMs(static_cast<std::uint32_t>(refreshMs));
@@ -126,6 +129,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::get_DelayBetweenFeeds(int* pDelay) {
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_DelayBetweenFeeds(int newVal) {
+  storedSettingsUnreadable_ = false;
   engine_->Settings().delay_between_feeds = DelayBetweenFeedsMsFromSeconds(newVal);
   return S_OK;
 }
@@ -136,6 +140,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::get_SpeechSpeed(int* pSpeed) {
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_SpeechSpeed(int newVal) {
+  storedSettingsUnreadable_ = false;
   engine_->Settings().speech_speed = newVal;
   engine_->RestartScrollTimer();
   return S_OK;
@@ -183,7 +188,8 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
       if (SUCCEEDED(::CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
                                        IID_PPV_ARGS(&page)))) {
         IUnknown* object = ControllingUnknown();
-        ::OleCreatePropertyFrame(ControlWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
+        // Owned by a window, the frame stays above it even when it is a topmost container.
+        ::OleCreatePropertyFrame(OwnerWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
                                  nullptr);
       }
     }
@@ -194,6 +200,10 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::SaveSettings() {
   return ComBoundary([&] {
+    if (storedSettingsUnreadable_) {
+      ::OutputDebugStringA(KeptSettingsLine);
+      return S_OK;
+    }
     UniqueRegKey key;
     if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS) return S_OK;
     const ComPtr<IStream> stream = AdoptComPtr(
@@ -238,6 +248,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedURLsActive(BSTR* pBstr) {
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLsActive(BSTR newVal) {
   return ComBoundary([&] {
+    storedSettingsUnreadable_ = false;
     engine_->Settings().speech_feed_URLs_active = ActiveFlagsToStore(Chars(newVal));
     engine_->MarkForNextHeadline();
     engine_->SetActiveFlags(engine_->Settings().speech_feed_URLs_active);
@@ -314,10 +325,10 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::Load(LPSTREAM stream) {
   if (stream == nullptr) return E_POINTER;
   return ComBoundary([&] {
     IStreamByteStream bytes(*stream);
-    if (LoadSettingsStream(bytes, engine_->Settings(),
-                           ProcessLanguageDefaults().DefaultFeedList())) {
-      requiresSave_ = false;
-    }
+    const bool read = LoadSettingsStream(bytes, engine_->Settings(),
+                                         ProcessLanguageDefaults().DefaultFeedList());
+    if (read) requiresSave_ = false;
+    storedSettingsUnreadable_ = !read;
     engine_->NotifySettingsLoaded();
     return S_OK;
   });
@@ -329,7 +340,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::Save(LPSTREAM stream, BOOL clearDirty
     IStreamByteStream bytes(*stream);
     const HRESULT result = SaveSettingsStream(engine_->Settings(), bytes);
     if (SUCCEEDED(result) && clearDirty) requiresSave_ = false;
-    return result;
+    return SUCCEEDED(result) && storedSettingsUnreadable_ ? S_FALSE : result;
   });
 }
 
@@ -343,6 +354,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::InitNew() {
   return ComBoundary([&] {
     engine_->Settings() = DefaultSettingsRecord();
     requiresSave_ = true;
+    storedSettingsUnreadable_ = false;
     engine_->NotifySettingsLoaded();
     return S_OK;
   });
@@ -408,8 +420,9 @@ bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, 
 }
 
 bool CTidewireGadget::SetCursorHandler() {
+  // The hand only where a click opens something: the link rule of OpenCurrentLink.
   const TickerState& state = engine_->State();
-  if (state.BetweenLines() || state.CurrentHeadline().link.empty()) return false;
+  if (state.BetweenLines() || !IsOpenableLink(state.CurrentHeadline().link)) return false;
   ::SetCursor(engine_->HandCursor());
   return true;
 }

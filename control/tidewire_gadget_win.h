@@ -71,7 +71,9 @@ class CTidewireGadget
   HRESULT STDMETHODCALLTYPE SetSite(IUnknown* site) override;
   HRESULT STDMETHODCALLTYPE GetSite(REFIID iid, void** site) override;
 
-  // IPersist, IPersistStreamInit
+  // IPersist, IPersistStreamInit. Save writes the settings in any case; it answers S_FALSE
+  // rather than S_OK while they are the defaults that replaced stored settings it could not
+  // read, unchanged since, so that a container can keep its own copy (the host does).
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
   HRESULT STDMETHODCALLTYPE IsDirty() override;
   HRESULT STDMETHODCALLTYPE Load(LPSTREAM stream) override;
@@ -114,6 +116,10 @@ class CTidewireGadget
   TypeInfoDispatch dispatch_;
   std::unique_ptr<TickerEngine> engine_;
   bool requiresSave_ = false;
+  // The last Load met a stream it could not read (damaged, or from a newer version) and no
+  // setting has changed since: the control runs on defaults that are not the user's. Then
+  // SaveSettings keeps the stored value, and Save reports S_FALSE for what it writes.
+  bool storedSettingsUnreadable_ = false;
 };
 
 }  // namespace tidewire

@@ -77,36 +77,6 @@ bool PlaceBandOnFirstStart(HKEY key) {
   return SetBinary(key, L"ClientSettings", record, sizeof(record));
 }
 
-struct FoundWindow {
-  DWORD process;
-  const wchar_t* title;
-  HWND window;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM found) {
-  auto* wanted = reinterpret_cast<FoundWindow*>(found);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  wchar_t title[32] = {};
-  ::GetWindowTextW(window, title, 32);
-  if (owner != wanted->process || !::IsWindowVisible(window) ||
-      std::wstring(title) != wanted->title) {
-    return TRUE;
-  }
-  wanted->window = window;
-  return FALSE;
-}
-
-// The visible top-level window of `process` with `title`, once there is one (up to 10 s).
-HWND WaitForTitledWindow(DWORD process, const wchar_t* title) {
-  FoundWindow found{process, title, nullptr};
-  for (int tries = 0; tries < 100 && found.window == nullptr; ++tries) {
-    ::EnumWindows(&MatchTitle, reinterpret_cast<LPARAM>(&found));
-    if (found.window == nullptr) std::this_thread::sleep_for(100ms);
-  }
-  return found.window;
-}
-
 std::wstring Wide(const char* text) {
   const std::string narrow(text);
   return std::wstring(narrow.begin(), narrow.end());
@@ -140,10 +110,14 @@ int Record(HostProcess& app, const std::wstring& folder, int seconds) {
   ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
   std::this_thread::sleep_for(500ms);
   // The About box, closed with its OK button.
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(window, &process);
   ::PostMessageW(window, WM_COMMAND, AboutCommand, 0);
-  const HWND about = WaitForTitledWindow(process, L"About");
+  const HWND about = app.WaitForWindow(
+      [](HWND shown) {
+        wchar_t title[32] = {};
+        ::GetWindowTextW(shown, title, 32);
+        return std::wstring(title) == L"About";
+      },
+      10s);
   std::this_thread::sleep_for(500ms);
   const ScreenPixels aboutBox = CaptureScreen(screen);
   if (about != nullptr) ::PostMessageW(about, WM_COMMAND, IDOK, 0);

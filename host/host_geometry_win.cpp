@@ -77,6 +77,24 @@ bool IsRestorablePlacement(const RECT& placement) {
          extent(placement.top, placement.bottom) >= MinimumHostHeight;
 }
 
+RECT DraggedRows(const RECT& window) {
+  return {window.left, window.top, window.right, window.top + CaptionRows};
+}
+
+std::optional<RECT> RestoredPlacement(const RECT& saved, LONG bandHeight, const RECT& workArea) {
+  if (!IsRestorablePlacement(saved) || saved.bottom - saved.top != bandHeight) return std::nullopt;
+  // The corner first, so that nothing below counts beyond the work area's own numbers.
+  if (saved.left < workArea.left || saved.left >= workArea.right || saved.top < workArea.top ||
+      saved.top > workArea.bottom - CaptionRows) {
+    return std::nullopt;
+  }
+  RECT restored = saved;
+  const LONG workWidth = workArea.right - workArea.left;
+  if (restored.right - restored.left > workWidth) restored.right = restored.left + workWidth;
+  if (restored.right > workArea.right) return std::nullopt;
+  return restored;
+}
+
 POINT KeepInside(const RECT& area, POINT corner, SIZE size) {
   if (corner.x + size.cx > area.right) corner.x = area.right - size.cx;
   if (corner.y + size.cy > area.bottom) corner.y = area.bottom - size.cy;

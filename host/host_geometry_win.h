@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace tidewire {
 
 // The smallest window: wide enough to grab, as high as the band.
@@ -24,9 +26,18 @@ const wchar_t* CursorForHitTest(LRESULT hitTest);
 // keeps the minimum width and height, moving only the dragged edges.
 void ApplyMinimumSize(WPARAM edge, RECT& rect);
 
-// Whether a saved rectangle may be restored as it is: not left of or above the origin and at
+// Whether a saved rectangle may be considered at all: not left of or above the origin and at
 // least the minimum size.
 bool IsRestorablePlacement(const RECT& placement);
+
+// The rows of a window rectangle by which the user drags it (the caption rows of HostHitTest).
+RECT DraggedRows(const RECT& window);
+
+// Where a saved rectangle is restored in `workArea`, the work area of the monitor its dragged
+// rows are nearest to: with its width cut to the work area's width, provided that its height is
+// `bandHeight` (the user can change only the width) and its dragged rows then lie inside the
+// work area. Nothing when it must be centred instead.
+std::optional<RECT> RestoredPlacement(const RECT& saved, LONG bandHeight, const RECT& workArea);
 
 // `corner` of a window of `size` pulled back inside `area`: first so that the window does not
 // pass its right and bottom edges, then so that it does not pass its left and top edges.

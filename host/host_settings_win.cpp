@@ -35,6 +35,15 @@ void ReadField(IStream& stream, Field& field) {
   if (SUCCEEDED(stream.Read(&read, sizeof(read), &count)) && count == sizeof(read)) field = read;
 }
 
+// Copies what was written into `from` (from its start to its current position) into `to`.
+bool CopyStream(IStream& from, IStream& to) {
+  ULARGE_INTEGER size{};
+  if (FAILED(from.Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &size)) || !SeekToStart(from)) {
+    return false;
+  }
+  return SUCCEEDED(from.CopyTo(&to, size, nullptr, nullptr));
+}
+
 void LoadControlSettings(HKEY key, IPersistStreamInit& persist) {
   const ComPtr<IStream> stream = OpenValueStream(key, ControlValue, STGM_READ);
   if (!stream) {
@@ -74,13 +83,22 @@ void LoadHostSettings(IPersistStreamInit& persist, ClientSettings& client) {
 void SaveHostSettings(IPersistStreamInit& persist, const ClientSettings& client) {
   UniqueRegKey key;
   if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS) return;
-  // Releasing a write stream stores its bytes as the value.
-  if (const ComPtr<IStream> stream = OpenValueStream(key.Get(), ControlValue, STGM_WRITE)) {
-    if (!SeekToStart(*stream.Get())) {
-      ::OutputDebugStringA("Failed to init registry stream to save settings\n");
-    } else if (FAILED(persist.Save(stream.Get(), TRUE))) {
-      ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
+  // Releasing a write stream stores its bytes as the value, so the control saves into memory
+  // first: the value is replaced only by settings that are the user's (S_OK), never by the
+  // defaults that stand in for a stored value the control could not read (S_FALSE).
+  ComPtr<IStream> saved;
+  HRESULT result = ::CreateStreamOnHGlobal(nullptr, TRUE, &saved);
+  if (SUCCEEDED(result)) result = persist.Save(saved.Get(), TRUE);
+  if (result == S_OK) {
+    if (const ComPtr<IStream> stream = OpenValueStream(key.Get(), ControlValue, STGM_WRITE)) {
+      if (!SeekToStart(*stream.Get())) {
+        ::OutputDebugStringA("Failed to init registry stream to save settings\n");
+      } else if (!CopyStream(*saved.Get(), *stream.Get())) {
+        ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
+      }
     }
+  } else if (FAILED(result)) {
+    ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
   }
   if (const ComPtr<IStream> stream = OpenValueStream(key.Get(), ClientValue, STGM_WRITE)) {
     if (!SeekToStart(*stream.Get())) {

@@ -23,8 +23,9 @@ static_assert(sizeof(std::int32_t) + sizeof(RECT) == 20, "ClientSettings is stor
 // only if the value holds all of its bytes. Failures show as debugger output lines only.
 void LoadHostSettings(IPersistStreamInit& persist, ClientSettings& client);
 
-// Saves the control's settings through `persist` into "Settings", then `client` into
-// "ClientSettings". Failures show as debugger output lines only.
+// Saves the control's settings through `persist` into "Settings", unless the control says they
+// are only the defaults that stand in for stored settings it could not read (the stored value is
+// then kept), then `client` into "ClientSettings". Failures show as debugger output lines only.
 void SaveHostSettings(IPersistStreamInit& persist, const ClientSettings& client);
 
 }  // namespace tidewire

@@ -95,6 +95,17 @@ bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
       result = 1;
       return true;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_CLOSE:
+      // From any sender, as the window's own close: not left to the dialog's default handling.
+      CloseHost(CloseCommand);
+      return true;
+    case WM_QUERYENDSESSION: result = TRUE; return true;
+    case WM_ENDSESSION:
+      // The session ends (log-off, shut-down, an installer or a restart manager closing the
+      // program): the process may be ended as soon as this returns, so the values are written
+      // now, as closing the window writes them.
+      if (wParam != FALSE) CloseHost(CloseCommand);
+      return true;
     case WM_SIZING:
       if (lParam != 0) ApplyMinimumSize(wParam, *reinterpret_cast<RECT*>(lParam));
       return true;
@@ -141,25 +152,29 @@ void CMainDlg::CreateGadget() {
 
 void CMainDlg::PlaceWindow() {
   const HWND window = Handle();
+  RECT own{};
+  ::GetWindowRect(window, &own);
   const RECT& saved = client_.placement;
   if (IsRestorablePlacement(saved)) {
-    // A rectangle on no monitor's work area (one removed since) would leave the strip where
-    // nobody can see or reach it: it is centred instead.
+    // A damaged rectangle, or one on a monitor removed since, must not bring back for ever a
+    // strip that nobody can reach or that covers the desktop: the rows the user drags must lie
+    // on a work area, and the band keeps its own height.
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    RECT visible{};
-    if (::GetMonitorInfoW(::MonitorFromRect(&saved, MONITOR_DEFAULTTONEAREST), &monitor) &&
-        ::IntersectRect(&visible, &saved, &monitor.rcWork)) {
-      ::SetWindowPos(window, nullptr, saved.left, saved.top, saved.right - saved.left,
-                     saved.bottom - saved.top, SWP_NOACTIVATE | SWP_NOZORDER);
-      return;
+    const RECT dragged = DraggedRows(saved);
+    if (::GetMonitorInfoW(::MonitorFromRect(&dragged, MONITOR_DEFAULTTONEAREST), &monitor)) {
+      if (const std::optional<RECT> restored =
+              RestoredPlacement(saved, own.bottom - own.top, monitor.rcWork)) {
+        ::SetWindowPos(window, nullptr, restored->left, restored->top,
+                       restored->right - restored->left, restored->bottom - restored->top,
+                       SWP_NOACTIVATE | SWP_NOZORDER);
+        return;
+      }
     }
   }
   MONITORINFO monitor{};
   monitor.cbSize = sizeof(monitor);
   ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-  RECT own{};
-  ::GetWindowRect(window, &own);
   const POINT corner =
       CentredPosition(monitor.rcWork, SIZE{own.right - own.left, own.bottom - own.top});
   ::SetWindowPos(window, nullptr, corner.x, corner.y, 0, 0,
@@ -289,6 +304,9 @@ void CMainDlg::ShowOptions() {
 }
 
 void CMainDlg::CloseHost(int exitCode) {
+  // Once: a close that arrives while the first one runs (or after it) writes nothing more.
+  if (closed_) return;
+  closed_ = true;
   if (accelerators_ != nullptr) ::DestroyAcceleratorTable(accelerators_);
   accelerators_ = nullptr;
   ::GetWindowRect(Handle(), &client_.placement);

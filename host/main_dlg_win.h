@@ -56,6 +56,7 @@ class CMainDlg final : public DialogWindow, public MessageFilter, public IdleHan
   void OnDestroy();
 
   HACCEL accelerators_ = nullptr;  // a resource of the program
+  bool closed_ = false;
   ClientSettings client_;
   ComPtr<ControlSite> site_;
   // The control's interfaces, released in reverse order: menu, windowless, persistence, gadget.

@@ -20,9 +20,9 @@ HRESULT STDMETHODCALLTYPE ClassFactory::CreateInstance(IUnknown* outer, REFIID i
 
 HRESULT STDMETHODCALLTYPE ClassFactory::LockServer(BOOL lock) {
   if (lock) {
-    ModuleLock::Lock();
+    ModuleLock::LockServer();
   } else {
-    ModuleLock::Unlock();
+    ModuleLock::UnlockServer();
   }
   return S_OK;
 }

@@ -19,6 +19,7 @@
 #include <objbase.h>
 
 #include <atomic>
+#include <limits>
 #include <span>
 
 namespace tidewire {
@@ -109,11 +110,19 @@ class ComObject : public Interfaces... {
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
       const ULONG left = --references_;
-      if (left == 0) delete static_cast<Derived*>(&owner_);
+      if (left == 0) {
+        // Code run by the destructor (a container called back while the object lets go of it)
+        // may take and drop a reference: from here the count cannot reach zero again, so the
+        // object is deleted once.
+        references_ = Destroying;
+        delete static_cast<Derived*>(&owner_);
+      }
       return left;
     }
 
    private:
+    static constexpr ULONG Destroying = std::numeric_limits<ULONG>::max() / 2;
+
     ComObject& owner_;
     std::atomic<ULONG> references_{0};
   };

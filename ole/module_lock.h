@@ -10,12 +10,21 @@ namespace tidewire {
 
 class ModuleLock {
  public:
-  static void Lock() { ++count_; }
-  static void Unlock() { --count_; }
-  static LONG Count() { return count_.load(); }
+  static void Lock() { ++objects_; }
+  static void Unlock() { --objects_; }
+  // Locks of IClassFactory::LockServer, counted apart from the objects: an unlock that no lock
+  // preceded (a client's mistake) changes nothing, rather than letting a live object's module go.
+  static void LockServer() { ++serverLocks_; }
+  static void UnlockServer() {
+    LONG locks = serverLocks_.load();
+    while (locks > 0 && !serverLocks_.compare_exchange_weak(locks, locks - 1)) {
+    }
+  }
+  static LONG Count() { return objects_.load() + serverLocks_.load(); }
 
  private:
-  static inline std::atomic<LONG> count_{0};
+  static inline std::atomic<LONG> objects_{0};
+  static inline std::atomic<LONG> serverLocks_{0};
 };
 
 // Held by every object that keeps the module loaded, for the object's lifetime.

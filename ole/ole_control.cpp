@@ -52,6 +52,10 @@ void OleControl::SetControlIdentity(const CLSID& classId, DWORD miscStatus) {
 }
 
 void OleControl::ReleaseContainer() {
+  // From here the control calls nothing of its container (focus, activation, redraws) but the
+  // releases below: destroying its window must not reach a container that may call back into
+  // an object that is being deleted.
+  releasing_ = true;
   window_.Reset();
   state_ = State::Loaded;
   uiWindow_.Reset();
@@ -65,6 +69,7 @@ void OleControl::ReleaseContainer() {
 }
 
 void OleControl::FireViewChange() {
+  if (releasing_) return;
   if (state_ != State::Loaded) {
     if (window_) {
       ::InvalidateRect(window_.Get(), nullptr, TRUE);
@@ -203,6 +208,13 @@ HRESULT STDMETHODCALLTYPE OleControl::GetMiscStatus(DWORD, DWORD* status) {
 }
 
 HRESULT STDMETHODCALLTYPE OleControl::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+
+HWND OleControl::OwnerWindow() const {
+  if (window_) return window_.Get();
+  HWND container = nullptr;
+  if (inPlaceSite_ && SUCCEEDED(inPlaceSite_->GetWindow(&container))) return container;
+  return nullptr;
+}
 
 // IOleWindow
 
@@ -565,6 +577,7 @@ LRESULT OleControl::HandleWindowMessage(HWND window, UINT message, WPARAM wParam
                                         LPARAM lParam) {
   LRESULT result = 0;
   if (HandleControlMessage(message, wParam, lParam, result)) return result;
+  if (releasing_) return ::DefWindowProcW(window, message, wParam, lParam);
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint;

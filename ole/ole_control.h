@@ -130,6 +130,9 @@ class OleControl : public IOleObject,
   bool Windowless() const { return windowless_; }
   // The control's own window while it is in-place active with one; else null.
   HWND ControlWindow() const { return window_.Get(); }
+  // The window that owns what the control shows of its own (a modal frame): its own window, or
+  // the container's window it is drawn in when it runs without one; null when not active.
+  HWND OwnerWindow() const;
   // The control's rectangle in its container's window, as last set.
   const RECT& Position() const { return position_; }
 
@@ -153,8 +156,9 @@ class OleControl : public IOleObject,
   virtual bool HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam,
                                     LRESULT& result) = 0;
   // Destroys the control's own window and lets go of the container's sites, frame and advise
-  // sinks, in a fixed order and without calling them. A control's destructor calls it once its
-  // own state is gone: the window must go while the control's hooks still exist.
+  // sinks, in a fixed order and without calling them otherwise (not even for the focus its
+  // window loses). A control's destructor calls it once its own state is gone: the window must
+  // go while the control's hooks still exist.
   void ReleaseContainer();
 
  private:
@@ -167,6 +171,7 @@ class OleControl : public IOleObject,
   DWORD miscStatus_ = 0;
   State state_ = State::Loaded;
   bool windowless_ = false;
+  bool releasing_ = false;
   SIZEL extent_;
   RECT position_{};
   RECT clip_{};

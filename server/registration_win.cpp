@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include <array>
+#include <cwchar>
 #include <string>
 #include <string_view>
 
@@ -206,6 +207,15 @@ HRESULT UnregisterTypeLibrary(const std::wstring& modulePath) {
   if (FAILED(result)) return result;
   const TLIBATTR copy = *attributes;
   library->ReleaseTLibAttr(attributes);
+  // A library that is not registered (unregistered before, by hand or by an earlier run) has
+  // nothing to remove; the platform would report the missing key as a failure.
+  wchar_t version[16] = {};
+  std::swprintf(version, std::size(version), L"\\%x.%x", copy.wMajorVerNum, copy.wMinorVerNum);
+  UniqueRegKey registered;
+  if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + GuidText(copy.guid) + version).c_str(), 0,
+                      KEY_READ, registered.Put()) == ERROR_FILE_NOT_FOUND) {
+    return S_OK;
+  }
   return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
                              copy.syskind);
 }

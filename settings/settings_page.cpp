@@ -55,6 +55,15 @@ std::u16string_view Trim(std::u16string_view text) {
   return text;
 }
 
+// Whether an address, written into the feed list with the separator after it, would come back
+// as more than one entry (every later active flag would then belong to the wrong feed): it holds
+// the separator, or ends in all of it but the final space.
+bool SplitsInTheList(std::u16string_view address) {
+  std::u16string entry(address);
+  entry += FeedListSeparator;
+  return entry.find(FeedListSeparator) < address.size();
+}
+
 }  // namespace
 
 KnownFeedTitles::KnownFeedTitles() {
@@ -98,7 +107,8 @@ std::vector<FeedRow> FeedRows(std::u16string_view feeds, std::u16string_view fla
 FeedToAdd CheckFeedToAdd(std::u16string_view typed) {
   const std::u16string_view address = Trim(typed);
   if (address.empty()) return {{}, EmptyFeedMessage};
-  if (address.size() < 3 || address.find(u'.') == std::u16string_view::npos) {
+  if (address.size() < 3 || address.find(u'.') == std::u16string_view::npos ||
+      SplitsInTheList(address)) {
     return {{}, InvalidFeedMessage};
   }
   return {std::u16string(address), {}};

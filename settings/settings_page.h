@@ -49,7 +49,8 @@ std::vector<FeedRow> FeedRows(std::u16string_view feeds, std::u16string_view fla
                               const KnownFeedTitles& titles);
 
 // What Add makes of the typed text: the address without the white space around it, or the
-// message that refuses it.
+// message that refuses it. An address that the feed list would split (one that holds its
+// separator " URL ") is refused as implausible.
 struct FeedToAdd {
   std::u16string address;
   std::u16string_view refusal;  // empty when the address is accepted

@@ -2,7 +2,9 @@
 // does (IViewObject::Draw), and writes each as a 32-bit BMP file. The control is created from
 // the library file without registration and reads its line from the given feed.
 //
-//   render_band_win OUTDIR LIBRARY FEED_URL     writes OUTDIR/band-*.bmp (OUTDIR must exist)
+//   render_band_win OUTDIR LIBRARY FEED_URL     writes OUTDIR/band-*.bmp (OUTDIR must exist); the
+//                                               last one is drawn in a container's context with
+//                                               a moved origin and a clip of its own
 
 #include <ocidl.h>
 #include <windows.h>
@@ -102,8 +104,18 @@ void Advance(ITidewireGadget& control, int& offset, int target) {
   for (; offset < target; ++offset) control.IncrementFeed();
 }
 
-bool DrawFrame(ITidewireGadget& control, int width, int height, const std::string& path) {
-  const Picture picture(width, height);
+// Draws the control `width` x `height` at `origin` of a picture of `size`, as a container whose
+// context has its origin moved there (a scrolled form) and clips to `clip` (device pixels); the
+// rest of the picture shows the container's own grey.
+bool DrawFrame(ITidewireGadget& control, int width, int height, const std::string& path,
+               SIZE size, POINT origin, const RECT& clip) {
+  const Picture picture(size.cx, size.cy);
+  const RECT all{0, 0, size.cx, size.cy};
+  const UniqueGdiObject<HBRUSH> grey(::CreateSolidBrush(RGB(192, 192, 192)));
+  ::FillRect(picture.Dc(), &all, grey.Get());
+  ::SetViewportOrgEx(picture.Dc(), origin.x, origin.y, nullptr);
+  const UniqueGdiObject<HRGN> region(::CreateRectRgnIndirect(&clip));
+  ::SelectClipRgn(picture.Dc(), region.Get());
   ComPtr<IViewObject> view;
   const RECTL bounds{0, 0, width, height};
   if (FAILED(control.QueryInterface(IID_PPV_ARGS(&view))) ||
@@ -115,6 +127,11 @@ bool DrawFrame(ITidewireGadget& control, int width, int height, const std::strin
   }
   std::printf("%s\n", path.c_str());
   return true;
+}
+
+bool DrawFrame(ITidewireGadget& control, int width, int height, const std::string& path) {
+  const RECT everything{0, 0, width, height};
+  return DrawFrame(control, width, height, path, SIZE{width, height}, POINT{0, 0}, everything);
 }
 
 std::wstring Wide(const char* text) {
@@ -154,5 +171,9 @@ int main(int argc, char** argv) {
   // A control narrower than the 80 pixels a frame is composed at, and one taller than the band.
   written &= DrawFrame(*control.Get(), 60, 16, dir + "/band-60-narrow.bmp");
   written &= DrawFrame(*control.Get(), 480, 24, dir + "/band-480x24-tall.bmp");
+  // In a container whose context has its origin moved and a clip of its own that cuts the band's
+  // right end: the band stands at the origin, and only the clipped part shows.
+  written &= DrawFrame(*control.Get(), 480, 16, dir + "/band-in-container.bmp", SIZE{520, 40},
+                       POINT{20, 12}, RECT{0, 0, 380, 40});
   return written ? 0 : 1;
 }

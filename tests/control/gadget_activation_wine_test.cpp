@@ -7,18 +7,17 @@
 #include <shobjidl.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/control/test_control_site_win.h"
 #include "tests/server/library_under_test.h"
 #include "tests/support/feed_server_port.h"
+#include "tests/support/http_handler_override_win.h"
+#include "tests/support/message_pump_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -27,25 +26,11 @@ namespace tidewire {
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::HttpHandlerOverride;
+using testing_support::OpenedLinks;
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
 using testing_support::TestControlSite;
-
-void PumpFor(std::chrono::milliseconds duration) {
-  const auto end = std::chrono::steady_clock::now() + duration;
-  while (std::chrono::steady_clock::now() < end) {
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-  }
-}
-
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    PumpFor(20ms);
-  }
-  return true;
-}
 
 class ActivationTest : public ::testing::Test {
  protected:
@@ -229,40 +214,6 @@ TEST_F(ActivationTest, ContextMenuOffersPauseCheckedWhilePaused) {
   EXPECT_EQ(contextMenu->GetCommandString(0, GCS_VERBA, nullptr, name, 16), E_NOTIMPL);
 }
 
-// The http scheme's handler in the test prefix, replaced for one test by the recorder.
-class HttpHandlerOverride {
- public:
-  explicit HttpHandlerOverride(const std::wstring& output) {
-    const std::wstring command = L"\"Z:" TIDEWIRE_URL_RECORDER L"\" \"" + output + L"\" \"%1\"";
-    ::RegCreateKeyW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", key_.Put());
-    DWORD size = sizeof(previous_);
-    hadPrevious_ = ::RegQueryValueExW(key_.Get(), nullptr, nullptr, nullptr,
-                                      reinterpret_cast<BYTE*>(previous_), &size) == ERROR_SUCCESS;
-    Set(command.c_str());
-  }
-  ~HttpHandlerOverride() {
-    if (hadPrevious_) Set(previous_);
-  }
-  HttpHandlerOverride(const HttpHandlerOverride&) = delete;
-  HttpHandlerOverride& operator=(const HttpHandlerOverride&) = delete;
-
- private:
-  void Set(const wchar_t* command) {
-    ::RegSetValueExW(key_.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
-                     static_cast<DWORD>((std::wcslen(command) + 1) * sizeof(wchar_t)));
-  }
-  UniqueRegKey key_;
-  wchar_t previous_[1024] = {};
-  bool hadPrevious_ = false;
-};
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 TEST_F(ActivationTest, StoryWithALinkGetsTheHandAndOpensThroughTheShell) {
   const int port = testing_support::FeedServerPort();
   ASSERT_NE(port, 0) << "the feed server is not running";
@@ -274,21 +225,76 @@ TEST_F(ActivationTest, StoryWithALinkGetsTheHandAndOpensThroughTheShell) {
   ASSERT_TRUE(PumpUntil([&] { return Forward(WM_SETCURSOR) == S_OK; }));
   EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, IDC_HAND));
 
-  wchar_t directory[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, directory);
-  const std::filesystem::path output = std::filesystem::path(directory) / L"tidewire_opened.txt";
-  std::filesystem::remove(output);
+  const OpenedLinks opened(L"tidewire_opened.txt");
   {
-    const HttpHandlerOverride handler(output.wstring());
+    const HttpHandlerOverride handler(opened.Path());
     EXPECT_EQ(gadget->OpenCurrentLink(), S_OK);
-    ASSERT_TRUE(PumpUntil([&] { return !ReadAll(output).empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !opened.Lines().empty(); }));
   }
-  EXPECT_EQ(ReadAll(output), "http://example.invalid/one/1\n");
-  std::filesystem::remove(output);
+  EXPECT_EQ(opened.Lines(), "http://example.invalid/one/1\n");
 
   // While paused the line keeps its hand.
   gadget->Pause();
   EXPECT_EQ(Forward(WM_SETCURSOR), S_OK);
+}
+
+// Whether a frame drawn now shows any of the text's colour.
+bool ShowsText(IViewObject& view) {
+  constexpr int width = 200;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  const UniqueGdiObject<HBITMAP> bitmap(
+      ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const UniqueCreatedDc dc(::CreateCompatibleDC(nullptr));
+  const ScopedSelectObject selected(dc.Get(), bitmap.Get());
+  const RECTL bounds{0, 0, width, 16};
+  view.Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), &bounds, nullptr, nullptr,
+            0);
+  ::GdiFlush();
+  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  return std::find(pixels, pixels + width * 16, 0x00FF8000u) != pixels + width * 16;
+}
+
+TEST_F(ActivationTest, HandShowsOnlyOverALinkThatOpens) {
+  const int port = testing_support::FeedServerPort();
+  ASSERT_NE(port, 0) << "the feed server is not running";
+  ActivateWindowless();
+  const std::wstring address =
+      L"http://127.0.0.1:" + std::to_wstring(port) + L"/feeds/unsafe_links.xml";
+  const UniqueBstr feeds(std::u16string(address.begin(), address.end()));
+  gadget->put_FeedURLs(feeds.Get());
+  ComPtr<IViewObject> view;
+  ASSERT_EQ(gadget.As(&view), S_OK);
+  // Ticks (no timer runs: nothing applied settings) and frames move a line along; the band shows
+  // text again once the next line has come in after the previous one left.
+  const auto nextLine = [&] {
+    bool gone = false;
+    for (int tick = 0; tick < 5000; ++tick) {
+      gadget->IncrementFeed();
+      if (ShowsText(*view.Get())) {
+        if (gone) return true;
+      } else {
+        gone = true;
+        PumpFor(1ms);
+      }
+    }
+    return false;
+  };
+
+  // The first story, an address that opens, is on the band with the hand.
+  ASSERT_TRUE(PumpUntil([&] { return Forward(WM_SETCURSOR) == S_OK; }));
+  ASSERT_TRUE(PumpUntil([&] {
+    gadget->IncrementFeed();
+    return ShowsText(*view.Get());
+  }));
+  // A script address, then one without a host: no hand over either.
+  ASSERT_TRUE(nextLine());
+  EXPECT_EQ(Forward(WM_SETCURSOR), S_FALSE) << "javascript:";
+  ASSERT_TRUE(nextLine());
+  EXPECT_EQ(Forward(WM_SETCURSOR), S_FALSE) << "http://?x=3";
+  ASSERT_TRUE(nextLine());
+  EXPECT_EQ(Forward(WM_SETCURSOR), S_OK) << "the first story again";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The control activated with a window of its own in a real top-level window (needs a display):
-// its message map, painting, and the redraws its timer asks for.
+// its message map, painting, the redraws its timer asks for, and a release that a container's
+// focus handling must not reach.
 
 #include <gtest/gtest.h>
 #include <ocidl.h>
@@ -7,10 +8,10 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 
 #include "tests/control/test_control_site_win.h"
 #include "tests/server/library_under_test.h"
+#include "tests/support/message_pump_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -19,6 +20,7 @@ namespace tidewire {
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::PumpUntil;
 using testing_support::TestControlSite;
 
 HWND paintedWindow = nullptr;
@@ -33,17 +35,6 @@ LRESULT CALLBACK CountPaints(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-  }
-  return true;
-}
-
 COLORREF ScreenPixel(HWND window, int x, int y) {
   const HDC dc = ::GetDC(window);
   const COLORREF colour = ::GetPixel(dc, x, y);
@@ -51,32 +42,41 @@ COLORREF ScreenPixel(HWND window, int x, int y) {
   return colour;
 }
 
-TEST(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
-  const ComInitialization com;
-  ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
-  const UniqueWindow host(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                            50, 50, 400, 120, nullptr, nullptr, nullptr, nullptr));
-  ASSERT_TRUE(host);
-  ComPtr<IOleObject> control;
-  ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(&control)),
-            S_OK);
+// The control in place with a window of its own in a visible top-level window.
+class WindowedActivation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
+    host.Reset(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,
+                                 400, 120, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(host);
+    ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&control)),
+              S_OK);
+    ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
+              S_OK);
+    recorder = static_cast<TestControlSite*>(site.Get());
+    control->SetClientSite(site.Get());
+    ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
+                              &position),
+              S_OK);
+    ComPtr<IOleWindow> oleWindow;
+    control.As(&oleWindow);
+    ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);
+  }
+
+  const ComInitialization com_;
   const RECT position{10, 20, 310, 36};
+  UniqueWindow host;
   ComPtr<IOleClientSite> site;
-  ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
-            S_OK);
-  auto* recorder = static_cast<TestControlSite*>(site.Get());
-  control->SetClientSite(site.Get());
-  ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
-                            &position),
-            S_OK);
+  TestControlSite* recorder = nullptr;
+  ComPtr<IOleObject> control;
+  HWND child = nullptr;
+};
+
+TEST_F(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
   EXPECT_EQ(recorder->activations, 1);
   EXPECT_EQ(recorder->activationFlags, 0u);
-
-  ComPtr<IOleWindow> oleWindow;
-  control.As(&oleWindow);
-  HWND child = nullptr;
-  ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);
   ASSERT_TRUE(::IsWindow(child));
   EXPECT_EQ(::GetParent(child), host.Get());
   RECT placed{};
@@ -115,6 +115,25 @@ TEST(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
   EXPECT_EQ(recorder->deactivations, 1);
   control->Close(OLECLOSE_NOSAVE);
   control->SetClientSite(nullptr);
+}
+
+// A container that takes and drops a reference to the control whenever the control reports a
+// change of focus: the last release, which destroys the control's focused window, must neither
+// call it back nor let that reference delete the control a second time.
+TEST_F(WindowedActivation, LastReleaseOfAFocusedControlCallsNoContainerBack) {
+  IOleObject* const raw = control.Get();
+  recorder->onFocus = [raw] {
+    raw->AddRef();
+    raw->Release();
+  };
+  ::SetForegroundWindow(host.Get());
+  ::SetFocus(child);
+  ASSERT_EQ(::GetFocus(), child);
+  ASSERT_EQ(recorder->focusChanges, 1) << "the control reports the focus it takes";
+
+  control.Reset();
+  EXPECT_FALSE(::IsWindow(child));
+  EXPECT_EQ(recorder->focusChanges, 1) << "the control being destroyed reported its lost focus";
 }
 
 }  // namespace

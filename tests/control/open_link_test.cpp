@@ -19,5 +19,18 @@ TEST(OpenLink, OnlyAbsoluteWebAddressesAreOpened) {
   }
 }
 
+TEST(OpenLink, TheAddressMustNameAHostAndHoldNoControlCharacter) {
+  EXPECT_TRUE(IsOpenableLink(u"http://user@example.test:8080/x?y#z"));
+  EXPECT_TRUE(IsOpenableLink(u"http://[::1]:80/"));
+  EXPECT_TRUE(IsOpenableLink(u"https://example.test?q"));
+  EXPECT_TRUE(IsOpenableLink(u"http://example.test/caf\u00e9"));
+  for (const char16_t* link :
+       {u"http://?x", u"http://:80/", u"http://#", u"http://user@/x", u"http://user@:80",
+        u"http://[]/", u"http://[::1", u"http://\\x", u"http://a.test/\u0085",
+        u"http://a.test/\u009f", u"http://a.test/\u0080", u"http://a.test/\u007f"}) {
+    EXPECT_FALSE(IsOpenableLink(link)) << std::u16string_view(link).size();
+  }
+}
+
 }  // namespace
 }  // namespace tidewire

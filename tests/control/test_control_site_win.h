@@ -1,11 +1,13 @@
 #pragma once
 // A small OLE control container for tests: one object for the client site, the (windowless)
-// in-place site and the view's advise sink. It records what the control asks of it.
+// in-place site, the control site and the view's advise sink. It records what the control asks
+// of it.
 
 #include <ocidl.h>
 #include <oleidl.h>
 #include <windows.h>
 
+#include <functional>
 #include <span>
 
 #include "ole/com_object.h"
@@ -16,7 +18,8 @@ namespace tidewire::testing_support {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
 class TestControlSite final
-    : public ComObject<TestControlSite, IOleClientSite, IOleInPlaceSiteWindowless, IAdviseSink> {
+    : public ComObject<TestControlSite, IOleClientSite, IOleInPlaceSiteWindowless, IAdviseSink,
+                       IOleControlSite> {
  public:
   // `window` is the container's window (null for none); `offerWindowless` decides whether the
   // site lets the control activate without a window of its own.
@@ -27,11 +30,11 @@ class TestControlSite final
     using S = TestControlSite;
     static constexpr InterfaceEntry<S> map[] = {
         Entry<S, IOleClientSite>(),    Entry<S, IAdviseSink>(),
-        Entry<S, IOleWindow, IOleInPlaceSiteWindowless>(),
+        Entry<S, IOleControlSite>(),   Entry<S, IOleWindow, IOleInPlaceSiteWindowless>(),
         Entry<S, IOleInPlaceSite>(),   Entry<S, IOleInPlaceSiteEx>(),
         Entry<S, IOleInPlaceSiteWindowless>(),
     };
-    return offerWindowless_ ? std::span(map) : std::span(map).first(5);
+    return offerWindowless_ ? std::span(map) : std::span(map).first(6);
   }
 
   // What the control did.
@@ -41,6 +44,9 @@ class TestControlSite final
   int uiActivations = 0;
   int invalidations = 0;
   int viewChanges = 0;
+  int focusChanges = 0;
+  // Called on every focus change the control reports, as a container's own code would be.
+  std::function<void()> onFocus;
 
   // IOleClientSite
   HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
@@ -136,6 +142,22 @@ class TestControlSite final
   void STDMETHODCALLTYPE OnRename(IMoniker*) override {}
   void STDMETHODCALLTYPE OnSave() override {}
   void STDMETHODCALLTYPE OnClose() override {}
+
+  // IOleControlSite
+  HRESULT STDMETHODCALLTYPE OnControlInfoChanged() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE LockInPlaceActive(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetExtendedControl(IDispatch** control) override {
+    *control = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE OnFocus(BOOL) override {
+    ++focusChanges;
+    if (onFocus) onFocus();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ShowPropertyFrame() override { return E_NOTIMPL; }
 
  private:
   HWND window_;

@@ -194,6 +194,34 @@ TEST_F(DrawingWineTest, FrameIsTheBandAcrossTheBoundsBetweenTwoEdgeLines) {
   EXPECT_EQ(::GetClipRgn(canvas.Dc(), clip.Get()), 0);
 }
 
+// A container whose context has a moved origin (a scrolled form) and a clip of its own: the
+// band goes where the bounds are in device units, only within the container's clip, and the
+// container gets its clip back.
+TEST_F(DrawingWineTest, ClipFollowsTheTargetsMappingAndTheContainersClipIsKept) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire")});
+  const Canvas canvas(240, 30);
+  ::SetViewportOrgEx(canvas.Dc(), 30, 7, nullptr);
+  const UniqueGdiObject<HRGN> containerClip(::CreateRectRgn(0, 0, 150, 30));
+  ::SelectClipRgn(canvas.Dc(), containerClip.Get());
+  Draw(*engine, canvas, {0, 0, 200, 16});
+
+  EXPECT_TRUE(ShowsBandWithText(canvas, {30, 7}, 1, 120, nullptr, 0));
+  EXPECT_TRUE(OutsideUntouched(canvas, {30, 7, 150, 23}));
+  const UniqueGdiObject<HRGN> after(::CreateRectRgn(0, 0, 0, 0));
+  ASSERT_EQ(::GetClipRgn(canvas.Dc(), after.Get()), 1);
+  EXPECT_TRUE(::EqualRgn(after.Get(), containerClip.Get()));
+
+  // An empty clip shows nothing and stays empty.
+  const Canvas hidden(240, 30);
+  const UniqueGdiObject<HRGN> empty(::CreateRectRgn(0, 0, 0, 0));
+  ::SelectClipRgn(hidden.Dc(), empty.Get());
+  Draw(*engine, hidden, {0, 0, 200, 16});
+  EXPECT_TRUE(OutsideUntouched(hidden, {0, 0, 0, 0}));
+  RECT box{1, 1, 1, 1};
+  ASSERT_EQ(::GetClipRgn(hidden.Dc(), after.Get()), 1);
+  EXPECT_EQ(::GetRgnBox(after.Get(), &box), NULLREGION);
+}
+
 TEST_F(DrawingWineTest, TextIsDrawnInItsColourAtWidthMinusOffset) {
   const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
   const TextPicture text(engine->StripFont(), u"Tidewire news");

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -19,6 +20,8 @@
 #include "settings/memory_byte_stream.h"
 #include "settings/settings_stream.h"
 #include "tests/host/host_process_win.h"
+#include "tests/support/feed_server_port.h"
+#include "tests/support/http_handler_override_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -37,6 +40,7 @@ const std::wstring HostProgram = std::wstring(L"Z:") + TIDEWIRE_HOST_APP;
 constexpr wchar_t ValuesKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
 constexpr WPARAM ExitCommand = 1;
 constexpr WPARAM StayOnTopCommand = 1020;
+constexpr WPARAM AboutCommand = 57664;
 constexpr LONG_PTR TopmostTool = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
 
 Bytes ReadValue(const wchar_t* name) {
@@ -67,13 +71,14 @@ Bytes ClientRecord(std::int32_t stayOnTop, RECT rect) {
   return bytes;
 }
 
-// The control's settings as its own Save writes them: one feed on a closed local port, the
-// fastest speed.
-Bytes ControlSettings() {
+// The control's settings as its own Save writes them: one active feed (by default on a closed
+// local port) at a speed (by default the fastest).
+Bytes ControlSettings(const std::u16string& feed = u"http://127.0.0.1:9/closed.xml",
+                      std::int32_t speed = 10) {
   SettingsRecord record;
-  record.speech_feed_URLs = u"http://127.0.0.1:9/closed.xml";
-  record.speech_feed_URLs_active = u"1";
-  record.speech_speed = 10;
+  record.speech_feed_URLs = feed;
+  record.speech_feed_URLs_active = std::u16string(u"1");
+  record.speech_speed = speed;
   MemoryByteStream stream;
   SaveSettingsStream(record, stream);
   return stream.Bytes();
@@ -90,9 +95,17 @@ using Box = std::array<LONG, 4>;
 Box BoxOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 std::wstring Title(HWND window) {
-  wchar_t text[64] = {};
-  ::GetWindowTextW(window, text, 64);
+  wchar_t text[256] = {};
+  ::GetWindowTextW(window, text, 256);
   return text;
+}
+
+// The work area of the primary monitor.
+RECT PrimaryWorkArea() {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  ::GetMonitorInfoW(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  return monitor.rcWork;
 }
 
 LONG_PTR TopmostToolStyles(HWND window) {
@@ -220,11 +233,18 @@ TEST_F(HostProbe, UnusableSavedPlacementsAreCentred) {
     Bytes record;
     LONG_PTR styles;
   };
+  const RECT work = PrimaryWorkArea();
   const Case cases[] = {
       {"negative left", ClientRecord(1, {-5, 100, 300, 116}), TopmostTool},
       {"narrower than 50", ClientRecord(1, {100, 100, 149, 116}), TopmostTool},
       {"lower than 16", ClientRecord(1, {100, 100, 400, 115}), TopmostTool},
       {"on no monitor", ClientRecord(1, {30000, 30000, 30300, 30016}), TopmostTool},
+      // Damaged: the user can change only the width.
+      {"taller than the band", ClientRecord(1, {0, 0, 1920, 1080}), TopmostTool},
+      {"dragged rows past the right edge",
+       ClientRecord(1, {work.right - 100, 100, work.right + 200, 116}), TopmostTool},
+      {"dragged rows below the bottom edge",
+       ClientRecord(1, {100, work.bottom - 3, 400, work.bottom + 13}), TopmostTool},
       // Only the flag is stored: it is restored, the rectangle keeps its default.
       {"flag only", Bytes{0, 0, 0, 0}, 0},
   };
@@ -237,6 +257,50 @@ TEST_F(HostProbe, UnusableSavedPlacementsAreCentred) {
     EXPECT_EQ(TopmostToolStyles(window), tried.styles);
     EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
   }
+}
+
+TEST_F(HostProbe, SavedPlacementWiderThanTheWorkAreaIsCutToItsWidth) {
+  const RECT work = PrimaryWorkArea();
+  WriteValue(L"ClientSettings", ClientRecord(1, {work.left, 100, work.right + 500, 116}));
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf({work.left, 100, work.right, 116}));
+  EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+}
+
+TEST_F(HostProbe, SessionEndWritesTheValuesOnlyWhenTheSessionEnds) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  const RECT placed = WindowRect(window);
+  DWORD_PTR answer = 0;
+  ASSERT_NE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                  SMTO_ABORTIFHUNG, 10000, &answer),
+            0);
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+  // Another program refused: the session goes on, and so does the band.
+  ::SendMessageTimeoutW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
+                        &answer);
+  EXPECT_FALSE(host_->WaitForExit(500ms).has_value());
+  EXPECT_EQ(ReadValue(L"ClientSettings"), Bytes{});
+
+  ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
+                        &answer);
+  EXPECT_EQ(host_->WaitForExit(), 2u);
+  host_.reset();
+  ExpectValuesWritten(1, placed);
+}
+
+TEST_F(HostProbe, StoredSettingsTheControlCannotReadAreKeptAtExit) {
+  Bytes newer = ControlSettings();
+  newer[0] = 0x01;
+  newer[1] = 0x0A;
+  WriteValue(L"Settings", newer);
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  const RECT placed = WindowRect(window);
+  EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+  EXPECT_EQ(ReadValue(L"Settings"), newer);
+  EXPECT_EQ(ReadValue(L"ClientSettings"), ClientRecord(1, placed));
 }
 
 TEST_F(HostProbe, SizingKeepsTheMinimumAndTheEdgesGrabAsBordersAndCaption) {
@@ -337,6 +401,111 @@ TEST_F(HostProbe, CreatesTheControlThroughItsAssemblyWhenTheLibraryIsNotRegister
   const RECT placed = WindowRect(window);
   EXPECT_EQ(CloseWith(window, WM_COMMAND, ExitCommand), 1u);
   ExpectValuesWritten(1, placed);
+}
+
+}  // namespace
+}  // namespace tidewire
+
+namespace tidewire {
+namespace {
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+struct ChildSearch {
+  const std::function<bool(HWND)>* wanted;
+  HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM parameter) {
+  auto* search = reinterpret_cast<ChildSearch*>(parameter);
+  if (!(*search->wanted)(child)) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+// The first descendant of `window` that `wanted` accepts; null if none.
+HWND FindChild(HWND window, const std::function<bool(HWND)>& wanted) {
+  ChildSearch search{&wanted, nullptr};
+  ::EnumChildWindows(window, &MatchChild, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST_F(HostProbe, AboutBoxShowsTheProgramAndClosesWithItsButton) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  ::PostMessageW(window, WM_COMMAND, AboutCommand, 0);
+  const HWND about =
+      host_->WaitForWindow([](HWND shown) { return Title(shown) == L"About"; }, 20s);
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(Title(::GetDlgItem(about, 1004)).substr(0, 13), L"Tidewire 1.0\n");
+  EXPECT_NE(FindChild(about,
+                      [](HWND child) {
+                        return Title(child) ==
+                               L"This app downloads RSS feeds and scrolls them as a creeping "
+                               L"line. Everything you need to know from the Web gets right on "
+                               L"your desktop. ";
+                      }),
+            nullptr);
+  const std::wstring visit = Title(::GetDlgItem(about, 1003));
+  EXPECT_TRUE(visit.starts_with(L"Visit ") && visit.ends_with(L" for more apps!"));
+  EXPECT_EQ(ClassOf(::GetDlgItem(about, IDOK)), L"Button");
+
+  ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+  for (int wait = 0; wait < 100 && ::IsWindow(about); ++wait) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(::IsWindow(about));
+  EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+}
+
+TEST_F(HostProbe, ControlOOpensTheSettingsPage) {
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  const auto isFrame = [window](HWND shown) {
+    return shown != window && HostProcess::IsDialog(shown) &&
+           ::FindWindowExW(shown, nullptr, L"SysTabControl32", nullptr) != nullptr;
+  };
+  // As with Alt+F4, a press that reached the window before it held the focus is repeated.
+  HWND frame = nullptr;
+  for (int attempt = 0; attempt < 3 && frame == nullptr; ++attempt) {
+    ASSERT_TRUE(BringToFront(window));
+    PressKeys(VK_CONTROL, 'O');
+    frame = host_->WaitForWindow(isFrame, 10s);
+  }
+  ASSERT_NE(frame, nullptr);
+  // The page, with its feed list (item 209).
+  EXPECT_NE(FindChild(frame, [](HWND child) { return ::GetDlgCtrlID(child) == 209; }), nullptr);
+
+  ::PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+  for (int wait = 0; wait < 100 && ::IsWindow(frame); ++wait) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(::IsWindow(frame));
+  EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+}
+
+TEST_F(HostProbe, LeftClickOpensThePassingStoryInTheBrowser) {
+  const int port = testing_support::FeedServerPort();
+  ASSERT_NE(port, 0) << "the feed server is not running";
+  const std::wstring feed = L"http://127.0.0.1:" + std::to_wstring(port) + L"/feeds/one.xml";
+  // The slowest useful speed keeps the first story on the band for many seconds.
+  WriteValue(L"Settings", ControlSettings(std::u16string(feed.begin(), feed.end()), 0));
+  const testing_support::OpenedLinks opened(L"tidewire_host_opened.txt");
+  const testing_support::HttpHandlerOverride browser(opened.Path());
+  const HWND window = Start();
+  ASSERT_NE(window, nullptr);
+  const LONG width = WindowRect(window).right - WindowRect(window).left;
+  // Until the first pass brings the feed's stories, the connecting text has no link to open.
+  const LPARAM below = MAKELPARAM(width / 2, 10);
+  const auto end = std::chrono::steady_clock::now() + 30s;
+  while (opened.Lines().empty() && std::chrono::steady_clock::now() < end) {
+    ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, below);
+    ::PostMessageW(window, WM_LBUTTONUP, 0, below);
+    std::this_thread::sleep_for(300ms);
+  }
+  const std::string lines = opened.Lines();
+  EXPECT_EQ(lines.substr(0, lines.find('\n') + 1), "http://example.invalid/one/1\n");
+  EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,12 +49,29 @@ class HostProcess {
   // The program's visible main window (a dialog), once it has one; null if none appears within
   // `limit` or the program ends first.
   HWND WaitForWindow(std::chrono::milliseconds limit = std::chrono::seconds(60)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (window_ == nullptr && std::chrono::steady_clock::now() < end) {
-      ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(this));
-      if (window_ != nullptr || ::WaitForSingleObject(process_.Get(), 50) == WAIT_OBJECT_0) break;
-    }
+    if (window_ == nullptr) window_ = WaitForWindow(IsDialog, limit);
     return window_;
+  }
+
+  // A visible top-level window of the program that `wanted` accepts, once there is one; null if
+  // none appears within `limit` or the program ends first.
+  HWND WaitForWindow(const std::function<bool(HWND)>& wanted,
+                     std::chrono::milliseconds limit) const {
+    Search search{processId_, &wanted, nullptr};
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (search.found == nullptr && std::chrono::steady_clock::now() < end) {
+      ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
+      if (search.found != nullptr || ::WaitForSingleObject(process_.Get(), 50) == WAIT_OBJECT_0) {
+        break;
+      }
+    }
+    return search.found;
+  }
+
+  static bool IsDialog(HWND window) {
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    return std::wstring(className) == L"#32770";
   }
 
   // The exit code, once the program has ended within `limit`.
@@ -67,17 +85,20 @@ class HostProcess {
   }
 
  private:
-  static BOOL CALLBACK Visit(HWND window, LPARAM self) {
-    auto* host = reinterpret_cast<HostProcess*>(self);
+  struct Search {
+    DWORD process;
+    const std::function<bool(HWND)>* wanted;
+    HWND found;
+  };
+
+  static BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
-    wchar_t className[16] = {};
-    ::GetClassNameW(window, className, 16);
-    if (owner != host->processId_ || !::IsWindowVisible(window) ||
-        std::wstring(className) != L"#32770") {
+    if (owner != search->process || !::IsWindowVisible(window) || !(*search->wanted)(window)) {
       return TRUE;
     }
-    host->window_ = window;
+    search->found = window;
     return FALSE;
   }
 

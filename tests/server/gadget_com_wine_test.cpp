@@ -17,6 +17,7 @@
 #include "settings/language_defaults.h"
 #include "settings/settings_record.h"
 #include "tests/server/library_under_test.h"
+#include "tests/support/debug_output_monitor_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -325,6 +326,56 @@ TEST_F(GadgetComTest, SavesToAndLoadsFromTheUserRegistry) {
   ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget");
 }
 
+void StoreSettings(const std::vector<std::uint8_t>& bytes) {
+  UniqueRegKey subkey;
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget", subkey.Put()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExW(subkey.Get(), L"Settings", 0, REG_BINARY, bytes.data(),
+                             static_cast<DWORD>(bytes.size())),
+            ERROR_SUCCESS);
+}
+
+TEST_F(GadgetComTest, StoredSettingsItCannotReadAreKeptUntilASettingChanges) {
+  // A stream from a newer version: the control runs on its defaults.
+  const ComPtr<ITidewireGadget> writer = Create();
+  ComPtr<IPersistStreamInit> writerPersist;
+  writer.As(&writerPersist);
+  writerPersist->InitNew();
+  const UniqueBstr feeds(u"http://kept.test/feed");
+  writer->put_FeedURLs(feeds.Get());
+  std::vector<std::uint8_t> newer = Saved(*writerPersist.Get());
+  newer[0] = 0x01;
+  newer[1] = 0x0A;
+  StoreSettings(newer);
+
+  const ComPtr<ITidewireGadget> gadget = Create();
+  ComPtr<IPersistStreamInit> persist;
+  gadget.As(&persist);
+  EXPECT_EQ(gadget->LoadSettings(), S_OK);
+  {
+    const testing_support::DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.Listening());
+    EXPECT_EQ(gadget->SaveSettings(), S_OK);
+    EXPECT_EQ(RegistrySettings(), newer);
+    EXPECT_EQ(monitor.Lines(1),
+              std::vector<std::string>{"Stored settings could not be read: kept them unchanged\n"});
+  }
+  // Saved elsewhere, the defaults are written, and said to be no more than that.
+  ComPtr<IStream> stream;
+  ::CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+  EXPECT_EQ(persist->Save(stream.Get(), TRUE), S_FALSE);
+  ULARGE_INTEGER written{};
+  stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &written);
+  EXPECT_GT(written.QuadPart, 0u);
+
+  // A setting changed in this run makes the settings the user's again.
+  gadget->put_DelayBetweenFeeds(5);
+  EXPECT_EQ(gadget->SaveSettings(), S_OK);
+  EXPECT_EQ(RegistrySettings(), Saved(*persist.Get()));
+  EXPECT_NE(RegistrySettings(), newer);
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget");
+}
+
 TEST_F(GadgetComTest, LiveObjectsAndServerLocksKeepTheLibraryLoaded) {
   const auto canUnloadNow = LibraryExport<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
   const auto getClassObject =
@@ -346,6 +397,13 @@ TEST_F(GadgetComTest, LiveObjectsAndServerLocksKeepTheLibraryLoaded) {
   EXPECT_EQ(canUnloadNow(), S_FALSE);
   factory->LockServer(FALSE);
   EXPECT_EQ(canUnloadNow(), S_OK);
+
+  // An unlock that no lock preceded does not hide a live object.
+  factory->LockServer(FALSE);
+  EXPECT_EQ(canUnloadNow(), S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&gadget)), S_OK);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
+  gadget.Reset();
 
   void* none = reinterpret_cast<void*>(1);
   EXPECT_EQ(getClassObject(IID_IUnknown, IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);

@@ -244,5 +244,11 @@ TEST_F(RegistrationTest, UnregistrationLeavesTheAppIdKeyAndTheCategories) {
   EXPECT_HRESULT_FAILED(::LoadRegTypeLib(LIBID_TidewireLib, 1, 0, 0, &library));
 }
 
+TEST_F(RegistrationTest, UnregisteringAServerThatIsNotRegisteredSucceeds) {
+  ASSERT_HRESULT_SUCCEEDED(UnregisterServer(CodeModule()));
+  EXPECT_EQ(UnregisterServer(CodeModule()), S_OK);
+  EXPECT_EQ(RegistryListing(), Expected({Categories}));
+}
+
 }  // namespace
 }  // namespace tidewire

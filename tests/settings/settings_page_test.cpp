@@ -57,6 +57,13 @@ TEST(CheckFeedToAdd, CountsTheTrimmedText) {
   EXPECT_EQ(CheckFeedToAdd(u"\u00a0a.b\u3000").address, u"a.b");
 }
 
+TEST(CheckFeedToAdd, RefusesAnAddressTheFeedListWouldSplit) {
+  EXPECT_EQ(CheckFeedToAdd(u"a.b URL c.d").refusal, InvalidFeedMessage);
+  EXPECT_EQ(CheckFeedToAdd(u"a.b URL").refusal, InvalidFeedMessage);
+  EXPECT_EQ(CheckFeedToAdd(u"http://a.test/?q=URL x").address, u"http://a.test/?q=URL x");
+  EXPECT_EQ(CheckFeedToAdd(u"URL a.b").address, u"URL a.b");
+}
+
 TEST(NumberFields, ReadSignedDecimalsAndSaturateBeyond32Bits) {
   EXPECT_EQ(ReadNumberField(u""), 0);
   EXPECT_EQ(ReadNumberField(u"abc"), 0);
