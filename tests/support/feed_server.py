@@ -25,8 +25,18 @@ tests read only their own entries. Endpoints (FILE is a file below --root):
                                  redirects to itself, /loop/a/b and /loop/b/a to each other
   /endless                       a feed whose body never ends
   /hang                          accepts the request and never answers
+  /changing/FILE                 the file with every title numbered by the request: a feed whose
+                                 lines change from pass to pass
+  /reset/FILE?after=N            announces the whole file, sends N bytes, resets the connection
+  /garbage?bytes=N               N random bytes as a 200 response
+  /empty                         a 200 response with an empty body
+  /switched/NAME/FILE            what switch NAME says: serve (the file, as /feeds/; the default),
+                                 stall (as /stall/ after 16 bytes), hang (as /hang) or drip (the
+                                 file in 100 parts a second apart)
+  /switch/NAME/MODE              sets switch NAME to MODE for the requests that follow
   /log                           the request log, one "EVENT PATH" line per entry
   /log/reset                     empties the log
+  /count/PATH                    how many requests for /PATH the log holds
   /ping, /shutdown
 Log events: GET (request received), SENT (whole body sent), CUT (the client went away first).
 """
@@ -37,6 +47,7 @@ import http.server
 import os
 import socket
 import ssl
+import struct
 import subprocess
 import sys
 import threading
@@ -49,6 +60,15 @@ MAX_ENDLESS_BYTES = 1 << 30
 MAX_ENDLESS_SECONDS = 600
 MAX_STALL_SECONDS = 120
 MAX_PAD_BYTES = 64 << 20
+
+
+# What a switched request is served as; FILE stands for the file it names.
+SWITCH_MODES = {
+    "serve": "/feeds/FILE",
+    "stall": "/stall/FILE?after=16",
+    "hang": "/hang",
+    "drip": "/slow/FILE?parts=100&delay=1000",
+}
 
 
 class ClientGone(Exception):
@@ -106,7 +126,62 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path == "/log/reset":
             server.reset_log(token)
             return self.send_text(200, "")
+        if path.startswith("/count/"):
+            target = token + path[len("/count"):]
+            with server.entries_lock:
+                count = sum(1 for event, entry in server.entries
+                            if event == "GET" and entry == target)
+            return self.send_text(200, f"{count}\n")
+        if path.startswith("/switch/"):
+            _, _, name, mode = path.split("/", 3)
+            if mode not in SWITCH_MODES:
+                return self.send_text(404, "no such mode\n")
+            with server.entries_lock:
+                server.switches[token + name] = mode
+            return self.send_text(200, mode + "\n")
         server.record("GET", full_path)
+        if path.startswith("/switched/"):
+            # The request is served by the endpoint that the switch names.
+            _, _, name, file_name = path.split("/", 3)
+            with server.entries_lock:
+                mode = server.switches.get(token + name, "serve")
+            path = SWITCH_MODES[mode].replace("FILE", file_name)
+            query = urllib.parse.parse_qs(urllib.parse.urlsplit(path).query)
+            path = urllib.parse.urlsplit(path).path
+        if path.startswith("/changing/"):
+            body = self.read_fixture(path[len("/changing/"):])
+            if body is None:
+                return
+            with server.entries_lock:
+                server.changes += 1
+                number = server.changes
+            body = body.replace(b"</title>", f" {number}</title>".encode())
+            self.send_head(200, len(body))
+            self.send_bytes(body)
+            return server.record("SENT", full_path)
+        if path.startswith("/reset/"):
+            body = self.read_fixture(path[len("/reset/"):])
+            if body is None:
+                return
+            after = min(int(query.get("after", ["16"])[0]), len(body))
+            self.send_head(200, len(body))
+            self.send_bytes(body[:after])
+            # A zero linger time makes the close a reset.
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
+            # The socket closes once its files are closed too.
+            self.rfile.close()
+            self.wfile.close()
+            self.connection.close()
+            return server.record("CUT", full_path)
+        if path == "/garbage":
+            body = os.urandom(min(int(query.get("bytes", ["4096"])[0]), MAX_PAD_BYTES))
+            self.send_head(200, len(body))
+            self.send_bytes(body)
+            return server.record("SENT", full_path)
+        if path == "/empty":
+            self.send_head(200, 0)
+            return server.record("SENT", full_path)
         if path.startswith("/feeds/"):
             body = self.read_fixture(path[len("/feeds/"):])
             if body is None:
@@ -249,6 +324,8 @@ class FeedServer(http.server.ThreadingHTTPServer):
         # A listener of another server records into that server's log.
         self.entries = [] if log_of is None else log_of.entries
         self.entries_lock = threading.Lock() if log_of is None else log_of.entries_lock
+        self.switches = {} if log_of is None else log_of.switches
+        self.changes = 0
         self.tls = None
 
     def get_request(self):
