@@ -44,7 +44,7 @@ TickerEngine::TickerEngine(HeadlineSourceFactory makeSource, std::function<void(
   msgWindow_.Create(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   feeds_ = makeSource(msgWindow_.Handle());
   if (feeds_) {
-    feeds_->SetRefreshMs(static_cast<std::uint32_t>(std::max(settings_.feed_refresh_rate, 0)));
+    ApplyRefreshRate();
     state_.SetCurrentHeadline(feeds_->NextHeadline());
   }
   delayEvent_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -75,8 +75,16 @@ LRESULT TickerEngine::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
 
 void TickerEngine::ApplySettings() {
   RestartScrollTimer();
+  // A stored reload period governs the worker from the first start on, not only once the
+  // settings page has set it again.
+  ApplyRefreshRate();
   SetFeedList(settings_.speech_feed_URLs);
   SetActiveFlags(settings_.speech_feed_URLs_active);
+}
+
+void TickerEngine::ApplyRefreshRate() {
+  // A negative period counts as none; the worker keeps its own floor between passes.
+  SetRefreshMs(static_cast<std::uint32_t>(std::max(settings_.feed_refresh_rate, 0)));
 }
 
 void TickerEngine::SetFeedList(std::u16string_view text) {

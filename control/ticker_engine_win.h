@@ -44,7 +44,7 @@ class TickerEngine {
   ~TickerEngine();
 
   // Handler of SettingsLoadedMessage: restarts the scroll timer and the downloads with the
-  // settings record. The line on the band finishes first.
+  // settings record, reload period included. The line on the band finishes first.
   void ApplySettings();
   // Handler of NextHeadlineMessage: takes the next line when one is wanted.
   void AdvanceHeadline();
@@ -87,6 +87,8 @@ class TickerEngine {
   };
 
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Gives the downloads the reload period of the settings record.
+  void ApplyRefreshRate();
   void StartDelay();
   void CloseFinishedDelayThreads();
   void StopDelayThreads();

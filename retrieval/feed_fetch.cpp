@@ -1,10 +1,42 @@
 #include "retrieval/feed_fetch.h"
 
 #include <array>
-#include <memory>
 #include <optional>
+#include <utility>
 
 namespace tidewire {
+namespace {
+
+bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    char16_t c = text[i];
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// A redirection is followed to the web only: never to a local file or another protocol.
+bool IsWebAddress(std::u16string_view url) {
+  return StartsWithIgnoringCase(url, u"http://") || StartsWithIgnoringCase(url, u"https://");
+}
+
+}  // namespace
+
+OpenedFeed OpenFeed(HttpSession& session, std::u16string_view url) {
+  std::u16string address(url);
+  for (int followed = 0;; ++followed) {
+    HttpResponse response = session.Open(address);
+    if (!response.request) return {nullptr, FeedFetchStatus::CannotOpen};
+    if (!response.redirect) return {std::move(response.request), FeedFetchStatus::Complete};
+    if (followed == MaxRedirects) return {nullptr, FeedFetchStatus::TooManyRedirects};
+    if (!IsWebAddress(*response.redirect)) return {nullptr, FeedFetchStatus::CannotOpen};
+    address = std::move(*response.redirect);
+    // Closed unread before the next address is opened.
+    response.request.reset();
+  }
+}
 
 FeedFetchResult ReadFeedBody(HttpRequest& request, const std::atomic<bool>* stop) {
   FeedFetchResult result;
@@ -22,13 +54,15 @@ FeedFetchResult ReadFeedBody(HttpRequest& request, const std::atomic<bool>* stop
   }
 }
 
-FeedFetchResult FetchFeedDocument(HttpClient& http, std::u16string_view url) {
-  std::unique_ptr<HttpSession> session = http.OpenSession();
+FeedFetchResult FetchFeedDocument(HttpClient& http, std::u16string_view url,
+                                  std::chrono::milliseconds deadline) {
+  std::unique_ptr<HttpSession> session =
+      http.OpenSession(std::chrono::steady_clock::now() + deadline);
   if (!session) return {FeedFetchStatus::NoSession, {}};
   // Declared after the session, so the request is closed before its session.
-  std::unique_ptr<HttpRequest> request = session->OpenUrl(url);
-  if (!request) return {FeedFetchStatus::CannotOpen, {}};
-  return ReadFeedBody(*request);
+  OpenedFeed opened = OpenFeed(*session, url);
+  if (!opened.request) return {opened.status, {}};
+  return ReadFeedBody(*opened.request);
 }
 
 std::string_view FeedFetchFailure(FeedFetchStatus status) {
@@ -36,6 +70,7 @@ std::string_view FeedFetchFailure(FeedFetchStatus status) {
     case FeedFetchStatus::Complete: return {};
     case FeedFetchStatus::NoSession: return "no internet session could be opened";
     case FeedFetchStatus::CannotOpen: return "cannot connect or no response";
+    case FeedFetchStatus::TooManyRedirects: return "too many redirects";
     case FeedFetchStatus::ReadFailed: return "reading the response failed";
     case FeedFetchStatus::TooLarge: return "Feed too large";
     case FeedFetchStatus::Stopped: return "stopped";

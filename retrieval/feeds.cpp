@@ -110,7 +110,8 @@ void Feeds::WorkerThreadProc() {
 
 void Feeds::FetchFeed(std::size_t index, FeedDocumentReader* reader,
                       std::vector<Headline>& passList) {
-  std::unique_ptr<HttpSession> openedSession = platform_.http->OpenSession();
+  std::unique_ptr<HttpSession> openedSession =
+      platform_.http->OpenSession(std::chrono::steady_clock::now() + platform_.documentDeadline);
   if (!openedSession) {
     platform_.diagnostics->WriteWide(u"InternetOpenA failed\n");
     return;
@@ -121,14 +122,16 @@ void Feeds::FetchFeed(std::size_t index, FeedDocumentReader* reader,
   // flag first, so the flag is seen after each hand-over and nothing more is started.
   if (stopRequested_.load()) return;
 
-  std::unique_ptr<HttpRequest> opened = session.OpenUrl(urls_[index]);
-  if (!opened) {
-    platform_.diagnostics->WriteNarrow("InternetConnectA failed\n");
+  OpenedFeed opened = OpenFeed(session, urls_[index]);
+  if (!opened.request) {
+    platform_.diagnostics->WriteNarrow(opened.status == FeedFetchStatus::TooManyRedirects
+                                           ? "Too many redirects\n"
+                                           : "InternetConnectA failed\n");
     return;
   }
-  HttpRequest& request = *opened;
+  HttpRequest& request = *opened.request;
   // Declared after the session's, so the request is closed before its session.
-  HandOver<HttpRequest> requestSlot(currentRequest_, std::move(opened));
+  HandOver<HttpRequest> requestSlot(currentRequest_, std::move(opened.request));
   if (stopRequested_.load()) return;
 
   bool active;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "processing/headline.h"
+#include "retrieval/feed_fetch.h"
 #include "retrieval/http_client.h"
 
 namespace tidewire {
@@ -47,6 +48,8 @@ struct FeedsPlatform {
   std::function<std::unique_ptr<FeedDocumentReader>()> makeReader;
   // The shortest pause between two passes, whatever the reload period says.
   std::chrono::milliseconds minimumPause{1000};
+  // How long one feed may take from opening to its last byte before it is given up for the pass.
+  std::chrono::milliseconds documentDeadline = FeedDocumentDeadline;
 };
 
 }  // namespace tidewire

@@ -156,11 +156,14 @@ TEST_F(GadgetWineTest, AppliedSettingsStartTheTimerAndTheDownloadsButKeepTheLine
   Ticker ticker(Lines({u"1", u"2"}));
   ticker.gadget->Settings().speech_feed_URLs = u"http://a.test/ URL http://b.test/";
   ticker.gadget->Settings().speech_feed_URLs_active = u"1 URL 0";
+  ticker.gadget->Settings().feed_refresh_rate = 300000;
   ticker.Start(0, 0);
   ASSERT_TRUE(PumpUntil([&] { return ticker.CurrentText() == u"1"; }));
   EXPECT_EQ(ticker.source->feedLists,
             std::vector<std::u16string>{u"http://a.test/ URL http://b.test/"});
   EXPECT_EQ(ticker.source->activeFlags, std::vector<std::u16string>{u"1 URL 0"});
+  // The stored reload period, not the one from construction, governs the downloads.
+  EXPECT_EQ(ticker.source->refreshPeriods, (std::vector<std::uint32_t>{1800000, 300000}));
 
   // A second SettingsLoadedMessage (a container that loads twice) restarts both halves; the
   // announcement that follows finds an ordinary line and leaves it on the band.

@@ -10,10 +10,27 @@ namespace {
 
 std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+enum class BlockEnd { Aborted, Expired, TimedOut };
+
+// Blocks until `abort` is set or the deadline passes; a safety timeout keeps a broken test from
+// hanging.
+BlockEnd Block(Event& abort, HttpDeadline deadline) {
+  const auto safety = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  const auto until = std::min(deadline, safety);
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      until - std::chrono::steady_clock::now());
+  if (abort.WaitFor(std::max(left, std::chrono::milliseconds(0)))) return BlockEnd::Aborted;
+  return until == deadline ? BlockEnd::Expired : BlockEnd::TimedOut;
+}
+
 class FakeRequest : public HttpRequest {
  public:
-  FakeRequest(std::shared_ptr<FakeWorld> world, std::u16string url, FakeFeed feed)
-      : world_(std::move(world)), url_(std::move(url)), feed_(std::move(feed)) {}
+  FakeRequest(std::shared_ptr<FakeWorld> world, std::u16string url, FakeFeed feed,
+              HttpDeadline deadline)
+      : world_(std::move(world)),
+        url_(std::move(url)),
+        feed_(std::move(feed)),
+        deadline_(deadline) {}
 
   std::optional<std::size_t> Read(std::span<char> buffer) override {
     const std::size_t index = reads_++;
@@ -21,7 +38,7 @@ class FakeRequest : public HttpRequest {
       std::lock_guard guard(world_->mutex);
       world_->read.push_back(url_);
     }
-    if (aborted_.load()) return std::nullopt;
+    if (aborted_.load() || std::chrono::steady_clock::now() >= deadline_) return std::nullopt;
     if (feed_.failReadAt && *feed_.failReadAt == index) return std::nullopt;
     if (feed_.generatedBytes) {
       const std::size_t count = std::min(buffer.size(), *feed_.generatedBytes - generated_);
@@ -36,9 +53,11 @@ class FakeRequest : public HttpRequest {
     }
     if (!feed_.blockAfterChunks) return 0;
     world_->blockedEvent.Set();
-    const bool aborted = abortEvent_.WaitFor(std::chrono::seconds(20));
+    const BlockEnd end = Block(abortEvent_, deadline_);
     std::lock_guard guard(world_->mutex);
-    ++(aborted ? world_->abortedReads : world_->timedOutReads);
+    ++(end == BlockEnd::Aborted   ? world_->abortedReads
+       : end == BlockEnd::Expired ? world_->expiredReads
+                                  : world_->timedOutReads);
     return std::nullopt;
   }
 
@@ -51,6 +70,7 @@ class FakeRequest : public HttpRequest {
   std::shared_ptr<FakeWorld> world_;
   std::u16string url_;
   FakeFeed feed_;
+  HttpDeadline deadline_;
   std::size_t reads_ = 0;
   std::size_t generated_ = 0;
   std::atomic<bool> aborted_{false};
@@ -59,15 +79,16 @@ class FakeRequest : public HttpRequest {
 
 class FakeSession : public HttpSession {
  public:
-  explicit FakeSession(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
+  FakeSession(std::shared_ptr<FakeWorld> world, HttpDeadline deadline)
+      : world_(std::move(world)), deadline_(deadline) {}
 
-  std::unique_ptr<HttpRequest> OpenUrl(std::u16string_view url) override {
+  HttpResponse Open(std::u16string_view url) override {
     std::shared_ptr<Event> gate;
     {
       std::lock_guard guard(world_->mutex);
       world_->opened.emplace_back(url);
       auto found = world_->feeds.find(std::u16string(url));
-      if (found == world_->feeds.end()) return nullptr;
+      if (found == world_->feeds.end()) return {};
       gate = found->second.gate;
     }
     // The body is taken after the gate, so a test may change it while the pass is held.
@@ -79,12 +100,18 @@ class FakeSession : public HttpSession {
     }
     if (feed.blockOpen) {
       world_->blockedEvent.Set();
-      const bool aborted = abortEvent_.WaitFor(std::chrono::seconds(20));
+      const BlockEnd end = Block(abortEvent_, deadline_);
       std::lock_guard guard(world_->mutex);
-      ++(aborted ? world_->abortedOpens : world_->timedOutOpens);
+      ++(end == BlockEnd::Aborted   ? world_->abortedOpens
+         : end == BlockEnd::Expired ? world_->expiredOpens
+                                    : world_->timedOutOpens);
     }
-    if (feed.failOpen || feed.blockOpen || aborted_.load()) return nullptr;
-    return std::make_unique<FakeRequest>(world_, std::u16string(url), std::move(feed));
+    if (feed.failOpen || feed.blockOpen || aborted_.load()) return {};
+    HttpResponse response;
+    response.redirect = feed.redirect;
+    response.request =
+        std::make_unique<FakeRequest>(world_, std::u16string(url), std::move(feed), deadline_);
+    return response;
   }
 
   void Abort() noexcept override {
@@ -94,6 +121,7 @@ class FakeSession : public HttpSession {
 
  private:
   std::shared_ptr<FakeWorld> world_;
+  HttpDeadline deadline_;
   std::atomic<bool> aborted_{false};
   Event abortEvent_{Event::Mode::ManualReset};
 };
@@ -102,10 +130,10 @@ class FakeClient : public HttpClient {
  public:
   explicit FakeClient(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
 
-  std::unique_ptr<HttpSession> OpenSession() override {
+  std::unique_ptr<HttpSession> OpenSession(HttpDeadline deadline) override {
     std::lock_guard guard(world_->mutex);
     if (world_->failSessions) return nullptr;
-    return std::make_unique<FakeSession>(world_);
+    return std::make_unique<FakeSession>(world_, deadline);
   }
 
  private:

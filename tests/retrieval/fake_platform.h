@@ -31,6 +31,8 @@ struct FakeFeed {
   bool blockOpen = false;
   // Every open of this address waits for the gate first (lets a test hold a pass).
   std::shared_ptr<Event> gate;
+  // The address answers with a redirection to this address.
+  std::optional<std::u16string> redirect;
 };
 
 // Shared between the test and the doubles, so it outlives the Feeds that owns the doubles.
@@ -48,6 +50,8 @@ struct FakeWorld {
   int timedOutReads = 0;  // blocked reads that ended by the safety timeout
   int abortedOpens = 0;   // blocked opens that ended by an abort
   int timedOutOpens = 0;
+  int expiredReads = 0;  // blocked reads and opens that ended at the session's deadline
+  int expiredOpens = 0;
   int readersCreated = 0;
   std::atomic<bool> notifierAlive{false};
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,10 @@ namespace {
 using testing::FakeFeed;
 using testing::FakeWorld;
 using testing::MakeFakePlatform;
+
+std::u16string Widen(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
 class FeedFetchTest : public ::testing::Test {
  protected:
@@ -72,9 +77,10 @@ TEST_F(FeedFetchTest, EachFailureHasItsOwnStatus) {
 
 TEST_F(FeedFetchTest, RaisedStopEndsTheReadAfterTheCurrentChunk) {
   world_->feeds[u"http://a/"].chunks = {"one", "two"};
-  std::unique_ptr<HttpSession> session = platform_.http->OpenSession();
+  std::unique_ptr<HttpSession> session =
+      platform_.http->OpenSession(std::chrono::steady_clock::now() + FeedDocumentDeadline);
   ASSERT_NE(session, nullptr);
-  std::unique_ptr<HttpRequest> request = session->OpenUrl(u"http://a/");
+  std::unique_ptr<HttpRequest> request = session->Open(u"http://a/").request;
   ASSERT_NE(request, nullptr);
   const std::atomic<bool> stop{true};
   const FeedFetchResult result = ReadFeedBody(*request, &stop);
@@ -82,11 +88,35 @@ TEST_F(FeedFetchTest, RaisedStopEndsTheReadAfterTheCurrentChunk) {
   EXPECT_TRUE(result.document.empty());
 }
 
+TEST_F(FeedFetchTest, TenRedirectionsAreFollowedOnTheWebOnly) {
+  // http://r0/ redirects to HTTP://r1/ (the scheme in capitals), that one to HTTP://r2/ and so
+  // on; HTTP://r10/ holds the feed.
+  const auto hop = [](int i) {
+    return (i == 0 ? u"http://r" : u"HTTP://r") + Widen(std::to_string(i)) + u"/";
+  };
+  for (int i = 0; i < MaxRedirects; ++i) world_->feeds[hop(i)].redirect = hop(i + 1);
+  world_->feeds[hop(MaxRedirects)].chunks = {"<rss/>"};
+  const FeedFetchResult tenHops = Fetch(u"http://r0/");
+  EXPECT_EQ(tenHops.status, FeedFetchStatus::Complete);
+  EXPECT_EQ(tenHops.document, "<rss/>");
+  EXPECT_EQ(world_->opened.size(), 11u);
+
+  world_->opened.clear();
+  world_->feeds[u"http://loop/"].redirect = u"http://loop/";
+  EXPECT_EQ(Fetch(u"http://loop/").status, FeedFetchStatus::TooManyRedirects);
+  EXPECT_EQ(world_->opened.size(), 11u) << "the address and ten redirections";
+
+  world_->feeds[u"http://local/"].redirect = u"file:///C:/windows/win.ini";
+  world_->feeds[u"file:///C:/windows/win.ini"].chunks = {"[fonts]"};
+  EXPECT_EQ(Fetch(u"http://local/").status, FeedFetchStatus::CannotOpen);
+}
+
 TEST(FeedFetchFailureTest, DescribesEveryFailureOnly) {
   EXPECT_EQ(FeedFetchFailure(FeedFetchStatus::Complete), "");
   EXPECT_EQ(FeedFetchFailure(FeedFetchStatus::TooLarge), "Feed too large");
-  for (FeedFetchStatus status : {FeedFetchStatus::NoSession, FeedFetchStatus::CannotOpen,
-                                 FeedFetchStatus::ReadFailed, FeedFetchStatus::Stopped}) {
+  for (FeedFetchStatus status :
+       {FeedFetchStatus::NoSession, FeedFetchStatus::CannotOpen, FeedFetchStatus::TooManyRedirects,
+        FeedFetchStatus::ReadFailed, FeedFetchStatus::Stopped}) {
     EXPECT_FALSE(FeedFetchFailure(status).empty());
   }
 }

@@ -170,16 +170,43 @@ TEST_F(FeedsTest, AFailedFeedIsSkippedWithItsDiagnosticLineAndOthersAreRead) {
   broken.failReadAt = 1;  // the bytes of the first read must be discarded
   AddFeed(u"broken", broken);
   AddFeed(u"empty", std::vector<std::string>{});
+  FakeFeed loop;
+  loop.redirect = u"http://loop/";
+  AddFeed(u"http://loop/", loop);
   AddFeed(u"good", {"kept\n"});
   auto feeds = Make();
-  feeds->SetFeedList(u"refused URL broken URL unknown URL empty URL good");
+  feeds->SetFeedList(u"refused URL broken URL unknown URL empty URL http://loop/ URL good");
   ASSERT_TRUE(world->WaitForPost());
 
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"kept", u"kept"));
   std::lock_guard guard(world->mutex);
   EXPECT_THAT(world->narrow, ElementsAre("InternetConnectA failed\n", "InternetReadFile failed\n",
-                                         "InternetConnectA failed\n"));
+                                         "InternetConnectA failed\n", "Too many redirects\n"));
+  EXPECT_THAT(world->read, ElementsAre(u"broken", u"empty", u"good"));
   EXPECT_THAT(world->wide, IsEmpty());
+}
+
+TEST_F(FeedsTest, AFeedNotReadByItsDeadlineIsSkippedAndThePassGoesOn) {
+  FakeFeed stalledBody;
+  stalledBody.chunks = {"partial\n"};
+  stalledBody.blockAfterChunks = true;
+  AddFeed(u"stalled-body", stalledBody);
+  FakeFeed stalledHeaders;
+  stalledHeaders.blockOpen = true;
+  AddFeed(u"stalled-headers", stalledHeaders);
+  AddFeed(u"good", {"kept\n"});
+  FeedsPlatform platform = MakeFakePlatform(world);
+  platform.documentDeadline = milliseconds(200);
+  auto feeds = std::make_unique<Feeds>(std::move(platform));
+  feeds->SetRefreshMs(OneHourMs);
+  feeds->SetFeedList(u"stalled-body URL stalled-headers URL good");
+  ASSERT_TRUE(world->WaitForPost());
+
+  EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"kept", u"kept"));
+  std::lock_guard guard(world->mutex);
+  EXPECT_EQ(world->expiredReads, 1);
+  EXPECT_EQ(world->expiredOpens, 1);
+  EXPECT_THAT(world->narrow, ElementsAre("InternetReadFile failed\n", "InternetConnectA failed\n"));
 }
 
 TEST_F(FeedsTest, NoInternetSessionSkipsEveryFeedWithAWideDiagnosticLine) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """HTTP server for the download tests, on 127.0.0.1 only.
 
-  feed_server.py start --root DIR --state-dir DIR [--lifetime SECONDS]
+  feed_server.py start --root DIR --state-dir DIR [--lifetime SECONDS] [--https NAME=CERT,KEY]...
       Starts a server in the background (or joins one already running for this state folder),
-      waits until it listens and writes its port to STATE-DIR/port.
+      waits until it listens and writes its port to STATE-DIR/port. Each --https adds a listener
+      that serves the same endpoints over TLS with that certificate (PEM files) and writes its
+      port to STATE-DIR/https-NAME-port; all listeners share one request log.
   feed_server.py stop --state-dir DIR
       Leaves the server; the last one to leave shuts it down.
   feed_server.py serve --root DIR --state-dir DIR [--lifetime SECONDS]
@@ -19,10 +21,22 @@ tests read only their own entries. Endpoints (FILE is a file below --root):
   /cut/FILE?after=N              announces the whole file, sends N bytes, closes the connection
   /status/CODE/FILE              the file as the body of a response with status CODE
   /redirect/CODE/PATH            status CODE with Location /PATH (token kept)
+  /loop/A/B                      status 302 with Location /loop/B/A (token kept): /loop/x/x
+                                 redirects to itself, /loop/a/b and /loop/b/a to each other
   /endless                       a feed whose body never ends
   /hang                          accepts the request and never answers
+  /changing/FILE                 the file with every title numbered by the request: a feed whose
+                                 lines change from pass to pass
+  /reset/FILE?after=N            announces the whole file, sends N bytes, resets the connection
+  /garbage?bytes=N               N random bytes as a 200 response
+  /empty                         a 200 response with an empty body
+  /switched/NAME/FILE            what switch NAME says: serve (the file, as /feeds/; the default),
+                                 stall (as /stall/ after 16 bytes), hang (as /hang) or drip (the
+                                 file in 100 parts a second apart)
+  /switch/NAME/MODE              sets switch NAME to MODE for the requests that follow
   /log                           the request log, one "EVENT PATH" line per entry
   /log/reset                     empties the log
+  /count/PATH                    how many requests for /PATH the log holds
   /ping, /shutdown
 Log events: GET (request received), SENT (whole body sent), CUT (the client went away first).
 """
@@ -32,6 +46,8 @@ import fcntl
 import http.server
 import os
 import socket
+import ssl
+import struct
 import subprocess
 import sys
 import threading
@@ -46,6 +62,15 @@ MAX_STALL_SECONDS = 120
 MAX_PAD_BYTES = 64 << 20
 
 
+# What a switched request is served as; FILE stands for the file it names.
+SWITCH_MODES = {
+    "serve": "/feeds/FILE",
+    "stall": "/stall/FILE?after=16",
+    "hang": "/hang",
+    "drip": "/slow/FILE?parts=100&delay=1000",
+}
+
+
 class ClientGone(Exception):
     pass
 
@@ -57,6 +82,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, fmt, *args):
         pass
+
+    def setup(self):
+        # A TLS connection shakes hands here, in the connection's own thread: a client that
+        # refuses the certificate, or never answers, holds no other connection up.
+        self.handshake_failed = False
+        if isinstance(self.request, ssl.SSLSocket):
+            self.request.settimeout(self.timeout)
+            try:
+                self.request.do_handshake()
+            except OSError:
+                self.handshake_failed = True
+        super().setup()
+
+    def handle(self):
+        if not self.handshake_failed:
+            super().handle()
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
@@ -85,7 +126,62 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path == "/log/reset":
             server.reset_log(token)
             return self.send_text(200, "")
+        if path.startswith("/count/"):
+            target = token + path[len("/count"):]
+            with server.entries_lock:
+                count = sum(1 for event, entry in server.entries
+                            if event == "GET" and entry == target)
+            return self.send_text(200, f"{count}\n")
+        if path.startswith("/switch/"):
+            _, _, name, mode = path.split("/", 3)
+            if mode not in SWITCH_MODES:
+                return self.send_text(404, "no such mode\n")
+            with server.entries_lock:
+                server.switches[token + name] = mode
+            return self.send_text(200, mode + "\n")
         server.record("GET", full_path)
+        if path.startswith("/switched/"):
+            # The request is served by the endpoint that the switch names.
+            _, _, name, file_name = path.split("/", 3)
+            with server.entries_lock:
+                mode = server.switches.get(token + name, "serve")
+            path = SWITCH_MODES[mode].replace("FILE", file_name)
+            query = urllib.parse.parse_qs(urllib.parse.urlsplit(path).query)
+            path = urllib.parse.urlsplit(path).path
+        if path.startswith("/changing/"):
+            body = self.read_fixture(path[len("/changing/"):])
+            if body is None:
+                return
+            with server.entries_lock:
+                server.changes += 1
+                number = server.changes
+            body = body.replace(b"</title>", f" {number}</title>".encode())
+            self.send_head(200, len(body))
+            self.send_bytes(body)
+            return server.record("SENT", full_path)
+        if path.startswith("/reset/"):
+            body = self.read_fixture(path[len("/reset/"):])
+            if body is None:
+                return
+            after = min(int(query.get("after", ["16"])[0]), len(body))
+            self.send_head(200, len(body))
+            self.send_bytes(body[:after])
+            # A zero linger time makes the close a reset.
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                       struct.pack("ii", 1, 0))
+            # The socket closes once its files are closed too.
+            self.rfile.close()
+            self.wfile.close()
+            self.connection.close()
+            return server.record("CUT", full_path)
+        if path == "/garbage":
+            body = os.urandom(min(int(query.get("bytes", ["4096"])[0]), MAX_PAD_BYTES))
+            self.send_head(200, len(body))
+            self.send_bytes(body)
+            return server.record("SENT", full_path)
+        if path == "/empty":
+            self.send_head(200, 0)
+            return server.record("SENT", full_path)
         if path.startswith("/feeds/"):
             body = self.read_fixture(path[len("/feeds/"):])
             if body is None:
@@ -140,6 +236,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             _, _, code, target = path.split("/", 3)
             self.send_response(int(code))
             self.send_header("Location", token + "/" + target)
+            self.send_header("Content-Length", "0")
+            self.send_header("Cache-Control", "no-store")
+            self.end_headers()
+            return server.record("SENT", full_path)
+        if path.startswith("/loop/"):
+            parts = path.split("/")
+            if len(parts) != 4:
+                return self.send_text(404, "no such loop\n")
+            self.send_response(302)
+            self.send_header("Location", f"{token}/loop/{parts[3]}/{parts[2]}")
             self.send_header("Content-Length", "0")
             self.send_header("Cache-Control", "no-store")
             self.end_headers()
@@ -211,12 +317,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
 class FeedServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, root):
+    def __init__(self, root, log_of=None):
         super().__init__(("127.0.0.1", 0), Handler)
         self.root = os.path.realpath(root)
-        self.stopping = threading.Event()
-        self.entries = []
-        self.entries_lock = threading.Lock()
+        self.stopping = threading.Event() if log_of is None else log_of.stopping
+        # A listener of another server records into that server's log.
+        self.entries = [] if log_of is None else log_of.entries
+        self.entries_lock = threading.Lock() if log_of is None else log_of.entries_lock
+        self.switches = {} if log_of is None else log_of.switches
+        self.changes = 0
+        self.tls = None
+
+    def get_request(self):
+        connection, address = super().get_request()
+        if self.tls is not None:
+            connection = self.tls.wrap_socket(connection, server_side=True,
+                                              do_handshake_on_connect=False)
+        return connection, address
 
     def record(self, event, path):
         with self.entries_lock:
@@ -230,21 +347,42 @@ class FeedServer(http.server.ThreadingHTTPServer):
 
     def reset_log(self, token):
         with self.entries_lock:
-            self.entries = [entry for entry in self.entries
-                            if token and not entry[1].startswith(token + "/")]
+            # In place: the log may be shared with other listeners.
+            self.entries[:] = [entry for entry in self.entries
+                               if token and not entry[1].startswith(token + "/")]
 
     def shutdown(self):
         self.stopping.set()
         super().shutdown()
 
 
+def write_port(path, port):
+    with open(path + ".tmp", "w") as f:
+        f.write(f"{port}\n")
+    os.replace(path + ".tmp", path)
+
+
+def start_tls_listeners(server, specs, state_dir):
+    """One listener per NAME=CERT,KEY, serving in a thread of its own; returns them."""
+    listeners = []
+    for spec in specs:
+        name, _, files = spec.partition("=")
+        cert, _, key = files.partition(",")
+        listener = FeedServer(server.root, log_of=server)
+        listener.tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        listener.tls.load_cert_chain(cert, key)
+        write_port(os.path.join(state_dir, f"https-{name}-port"), listener.server_address[1])
+        threading.Thread(target=listener.serve_forever, daemon=True).start()
+        listeners.append(listener)
+    return listeners
+
+
 def serve(args):
     server = FeedServer(args.root)
     os.makedirs(args.state_dir, exist_ok=True)
+    listeners = start_tls_listeners(server, args.https or [], args.state_dir)
     port_file = os.path.join(args.state_dir, "port")
-    with open(port_file + ".tmp", "w") as f:
-        f.write(f"{server.server_address[1]}\n")
-    os.replace(port_file + ".tmp", port_file)
+    write_port(port_file, server.server_address[1])
     # Never outlive a forgotten test run.
     timer = threading.Timer(args.lifetime, server.shutdown)
     timer.daemon = True
@@ -253,6 +391,9 @@ def serve(args):
         server.serve_forever()
     finally:
         server.stopping.set()
+        for listener in listeners:
+            listener.shutdown()
+            listener.server_close()
         server.server_close()
         try:
             with open(port_file) as f:
@@ -318,8 +459,10 @@ def start(args):
         if os.path.exists(port_file):
             os.remove(port_file)
         log = open(os.path.join(args.state_dir, "server.log"), "ab")
+        https = [option for spec in args.https or [] for option in ("--https", spec)]
         subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--root", args.root,
-                          "--state-dir", args.state_dir, "--lifetime", str(args.lifetime)],
+                          "--state-dir", args.state_dir, "--lifetime", str(args.lifetime)]
+                         + https,
                          stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                          start_new_session=True, close_fds=True)
         deadline = time.monotonic() + 20
@@ -360,6 +503,7 @@ def main():
     parser.add_argument("--root")
     parser.add_argument("--state-dir", required=True)
     parser.add_argument("--lifetime", type=float, default=1800)
+    parser.add_argument("--https", action="append", metavar="NAME=CERT,KEY")
     args = parser.parse_args()
     args.state_dir = os.path.abspath(args.state_dir)
     if args.command in ("start", "serve") and not args.root:
