@@ -55,6 +55,7 @@ ManifestDPIAware true
 AllowSkipFiles off
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Tidewire ${VERSION}"
 
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Tidewire"

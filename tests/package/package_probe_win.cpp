@@ -7,12 +7,11 @@
 //                                  shows: prints "pid N"; exit code 1 when there is none
 //   package_probe close PROGRAM    asks that program to close (WM_CLOSE to its window) and waits
 //                                  for its end; prints "exit N"
-//   package_probe pages TITLE FOLDER [UNTICK...]
-//                                  pictures of a wizard: waits for the window titled TITLE,
-//                                  writes every page it shows to FOLDER\page-NN.bmp and presses
-//                                  its default button (Next, Install, Finish) until the window
-//                                  goes; ticked boxes whose text is among UNTICK are unticked
-//                                  first
+//   package_probe pages TITLE FOLDER [tick:TEXT | untick:TEXT ...]
+//                                  a wizard clicked through: waits for the window titled TITLE,
+//                                  writes every page it shows to FOLDER\page-NN.bmp, sets the
+//                                  boxes named by their text as asked, and presses its default
+//                                  button (Next, Install, Finish) until the window goes
 //
 // The band shows when its pixels hold the orange of the band's text and change as it scrolls.
 
@@ -204,24 +203,27 @@ BOOL CALLBACK VisitTitled(HWND window, LPARAM data) {
   return FALSE;
 }
 
-struct Untick {
-  const std::vector<std::wstring>* texts;
+// A box to tick or untick, by its text.
+struct BoxSetting {
+  std::wstring text;
+  bool ticked;
 };
 
-BOOL CALLBACK UntickBoxes(HWND child, LPARAM data) {
-  const auto* untick = reinterpret_cast<const Untick*>(data);
+BOOL CALLBACK SetBoxes(HWND child, LPARAM data) {
+  const auto* settings = reinterpret_cast<const std::vector<BoxSetting>*>(data);
   wchar_t text[128] = {};
   ::GetWindowTextW(child, text, 128);
-  for (const std::wstring& wanted : *untick->texts) {
-    if (wanted == text && ::SendMessageW(child, BM_GETCHECK, 0, 0) == BST_CHECKED) {
-      ::SendMessageW(child, BM_CLICK, 0, 0);
+  for (const BoxSetting& setting : *settings) {
+    if (setting.text == text) {
+      ::SendMessageW(child, BM_SETCHECK, setting.ticked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
   }
   return TRUE;
 }
 
-// The window's picture once it has kept still for half a second with its default button
-// enabled (a page that is still working keeps it disabled), and differs from `previous`.
+// The window's picture once it has kept still for 300 ms (a blinking caret allows no more) with
+// its default button enabled (a page that is still working keeps it disabled), and differs from
+// `previous`.
 std::optional<ScreenPixels> SettledPage(HWND window, const ScreenPixels& previous) {
   const auto end = std::chrono::steady_clock::now() + PageLimit;
   ScreenPixels last;
@@ -233,13 +235,13 @@ std::optional<ScreenPixels> SettledPage(HWND window, const ScreenPixels& previou
     const bool ready = button != nullptr && ::IsWindowEnabled(button) && !(now == previous);
     still = ready && now == last ? still + 1 : 0;
     last = now;
-    if (still >= 5) return last;
+    if (still >= 3) return last;
   }
   return std::nullopt;
 }
 
 int Pages(const std::wstring& title, const std::wstring& folder,
-          const std::vector<std::wstring>& untickTexts) {
+          const std::vector<BoxSetting>& boxes) {
   TitleSearch search{title};
   const auto end = std::chrono::steady_clock::now() + WindowLimit;
   while (search.window == nullptr && std::chrono::steady_clock::now() < end) {
@@ -260,9 +262,10 @@ int Pages(const std::wstring& title, const std::wstring& folder,
     std::swprintf(name, 32, L"\\page-%02d.bmp", page);
     if (!shot->WriteBmp(folder + name)) return 1;
     previous = *shot;
-    const Untick untick{&untickTexts};
-    ::EnumChildWindows(window, &UntickBoxes, reinterpret_cast<LPARAM>(&untick));
-    ::SendMessageW(::GetDlgItem(window, DefaultButton), BM_CLICK, 0, 0);
+    ::EnumChildWindows(window, &SetBoxes, reinterpret_cast<LPARAM>(&boxes));
+    // As the button tells its window when it is clicked.
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(DefaultButton, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window, DefaultButton)));
   }
   // The last button press closes the window.
   for (int wait = 0; wait < 100 && ::IsWindow(window); ++wait) std::this_thread::sleep_for(100ms);
@@ -278,12 +281,16 @@ int main(int argc, char** argv) {
   if (argc == 3 && command == "find") return Find(Wide(argv[2]));
   if (argc == 3 && command == "close") return Close(Wide(argv[2]));
   if (argc >= 4 && command == "pages") {
-    std::vector<std::wstring> untick;
-    for (int at = 4; at < argc; ++at) untick.push_back(Wide(argv[at]));
-    return Pages(Wide(argv[2]), Wide(argv[3]), untick);
+    std::vector<BoxSetting> boxes;
+    for (int at = 4; at < argc; ++at) {
+      const std::string setting = argv[at];
+      if (setting.starts_with("tick:")) boxes.push_back({Wide(argv[at] + 5), true});
+      if (setting.starts_with("untick:")) boxes.push_back({Wide(argv[at] + 7), false});
+    }
+    return Pages(Wide(argv[2]), Wide(argv[3]), boxes);
   }
   std::fprintf(stderr,
                "usage: package_probe start|find|close PROGRAM\n"
-               "       package_probe pages TITLE FOLDER [UNTICK...]\n");
+               "       package_probe pages TITLE FOLDER [tick:TEXT | untick:TEXT ...]\n");
   return 2;
 }

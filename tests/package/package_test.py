@@ -14,6 +14,8 @@ own (made afresh, Wine's menu builder disabled so that nothing reaches this mach
               place, keeps the user's values and starts the program again; the quiet uninstall
               string removes every file, entry and the Run value and keeps the values
   portable    the zip's TidewireApp runs from a fresh folder with the library unregistered
+  settings    the uninstaller's pages clicked through with "Also remove my settings" ticked
+              remove the user's values
 
 and prints what each silent install and uninstall changed in the registry and the file system.
 
@@ -137,6 +139,9 @@ def check_sources(version):
     rc = (ROOT / "resources" / "host" / "tidewire_app.rc").read_text()
     check(version not in rc and "TIDEWIRE_VERSION_NUMBERS" in rc,
           "the program's version resource takes its numbers from the build")
+    readme = (ROOT / "README.md").read_text()
+    check(f"Tidewire-{version}-setup.exe" in readme and f"Tidewire-{version}-x64.zip" in readme,
+          f"README.md names the packages of version {version}")
     members, clsid = idl_members()
     guide = (ROOT / "docs" / "embedding.md").read_text()
     rows = dict(re.findall(r"^\| `(\w+)` \| [^|]+ \| (\d+) \|", guide, re.M))
@@ -293,9 +298,10 @@ class Wine:
         text = exported.read_text(encoding="utf-16")
         for line in re.sub(r"\\\r?\n\s*", "", text).splitlines():
             if line.startswith("["):
-                key = line
-                lines.add(key)
-            elif key and "=" in line and not any(noise in key for noise in REGISTRY_NOISE):
+                key = None if any(noise in line for noise in REGISTRY_NOISE) else line
+                if key:
+                    lines.add(key)
+            elif key and "=" in line:
                 lines.add(f"{key} {line}")
         files = set()
         drive = self.prefix / "drive_c"
@@ -584,6 +590,27 @@ def portable(machine, archive):
     check(machine.close(folder + r"\TidewireApp.exe"), "portable: it closes on WM_CLOSE")
 
 
+def removing_settings(machine, installer):
+    wine = machine.wine
+    section("per user: the uninstaller's pages, with \"Also remove my settings\" ticked")
+    folder = wine.local_app_data + r"\Programs\Tidewire"
+    require(machine.install(installer) == 0, "a silent per-user install")
+    check(wine.binary(VALUES_KEY, "Settings") is not None, "the user has stored values")
+    pages = wine.work / "uninstaller-pages"
+    pages.mkdir()
+    # The uninstaller starts its copy in the temporary folder and ends; the probe clicks through
+    # the copy's pages.
+    wine.run([folder + r"\uninstall.exe"])
+    code, output = wine.run([wine.windows(machine.probe), "pages",
+                             f"Tidewire {machine.version} Uninstall", wine.windows(pages),
+                             "tick:Also remove my settings"])
+    check(code == 0 and len(list(pages.glob("page-*.bmp"))) == 3,
+          f"the uninstaller shows its three pages: {output.strip()}")
+    check(not wine.unix(folder).exists(), "the program folder is gone")
+    check(wine.query(VALUES_KEY) is None and wine.query(r"HKCU\SOFTWARE\QUENMAR") is None,
+          "the user's values are gone, and their key with them")
+
+
 def build_installer(version, stage, target, output):
     command = ["makensis", "-V2", "-NOCD", f"-DVERSION={version}", f"-DSTAGE={stage}",
                f"-DICON={ROOT / 'resources' / 'host' / 'tidewire_app.ico'}",
@@ -640,6 +667,7 @@ def main():
         all_users(machine, installer)
         per_user(machine, installer, older)
         portable(machine, RELEASE / f"Tidewire-{version}-{build}.zip")
+        removing_settings(machine, installer)
     except Failure:
         pass
     finally:
