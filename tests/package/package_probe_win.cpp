@@ -261,8 +261,10 @@ int Pages(const std::wstring& title, const std::wstring& folder,
     wchar_t name[32];
     std::swprintf(name, 32, L"\\page-%02d.bmp", page);
     if (!shot->WriteBmp(folder + name)) return 1;
-    previous = *shot;
     ::EnumChildWindows(window, &SetBoxes, reinterpret_cast<LPARAM>(&boxes));
+    // The page as the boxes left it, which the next page must differ from.
+    std::this_thread::sleep_for(100ms);
+    previous = CaptureScreen(WindowRect(window));
     // As the button tells its window when it is clicked.
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(DefaultButton, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(window, DefaultButton)));

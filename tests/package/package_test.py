@@ -14,8 +14,9 @@ own (made afresh, Wine's menu builder disabled so that nothing reaches this mach
               place, keeps the user's values and starts the program again; the quiet uninstall
               string removes every file, entry and the Run value and keeps the values
   portable    the zip's TidewireApp runs from a fresh folder with the library unregistered
-  settings    the uninstaller's pages clicked through with "Also remove my settings" ticked
-              remove the user's values
+  clicked     the installer's pages clicked through with the sign-in box ticked write the Run
+              value; the uninstaller's, with "Also remove my settings" ticked, remove the
+              user's values
 
 and prints what each silent install and uninstall changed in the registry and the file system.
 
@@ -571,23 +572,42 @@ def portable(machine, archive):
     check(machine.close(folder + r"\TidewireApp.exe"), "portable: it closes on WM_CLOSE")
 
 
-def removing_settings(machine, installer):
-    wine = machine.wine
-    section("per user: the uninstaller's pages, with \"Also remove my settings\" ticked")
-    folder = wine.local_app_data + r"\Programs\Tidewire"
-    require(machine.install(installer) == 0, "a silent per-user install")
-    check(wine.binary(VALUES_KEY, "Settings") is not None, "the user has stored values")
-    pages = wine.work / "uninstaller-pages"
+def click_through(machine, title, name, *boxes):
+    """Clicks through the pages of the wizard titled so; the number of pages it showed."""
+    pages = machine.wine.work / name
     pages.mkdir()
+    code, output = machine.wine.run([machine.wine.windows(machine.probe), "pages", title,
+                                     machine.wine.windows(pages), *boxes])
+    if code != 0:
+        print(output, end="")
+    return len(list(pages.glob("page-*.bmp"))) if code == 0 else 0
+
+
+def interactive(machine, installer):
+    wine = machine.wine
+    section("per user, clicked through: \"Start Tidewire when I sign in\" and \"Also remove my "
+            "settings\" ticked")
+    folder = wine.local_app_data + r"\Programs\Tidewire"
+    setup = subprocess.Popen([wine.loader, wine.windows(installer)], env=wine.env,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    shown = click_through(machine, f"Tidewire {machine.version} Setup", "installer-pages",
+                          "tick:Start Tidewire when I sign in", "untick:Start Tidewire now")
+    setup.wait(timeout=60)
+    check(shown == 6, f"the installer shows its six pages ({shown})")
+    check(wine.value(RUN_KEY, "Tidewire") == f'"{folder}\\TidewireApp.exe"',
+          "the ticked box writes the Run value")
+    check(machine.running(folder + r"\TidewireApp.exe") is None,
+          "the unticked \"Start Tidewire now\" starts nothing")
+    check(wine.binary(VALUES_KEY, "Settings") is not None, "the user has stored values")
     # The uninstaller starts its copy in the temporary folder and ends; the probe clicks through
     # the copy's pages.
     wine.run([folder + r"\uninstall.exe"])
-    code, output = wine.run([wine.windows(machine.probe), "pages",
-                             f"Tidewire {machine.version} Uninstall", wine.windows(pages),
-                             "tick:Also remove my settings"])
-    check(code == 0 and len(list(pages.glob("page-*.bmp"))) == 3,
-          f"the uninstaller shows its three pages: {output.strip()}")
-    check(not wine.unix(folder).exists(), "the program folder is gone")
+    shown = click_through(machine, f"Tidewire {machine.version} Uninstall", "uninstaller-pages",
+                          "tick:Also remove my settings")
+    check(shown == 3, f"the uninstaller shows its three pages ({shown})")
+    check(not wine.unix(folder).exists() and wine.value(RUN_KEY, "Tidewire") is None,
+          "the program folder and the Run value are gone")
     check(wine.query(VALUES_KEY) is None and wine.query(r"HKCU\SOFTWARE\QUENMAR") is None,
           "the user's values are gone, and their key with them")
 
@@ -648,7 +668,7 @@ def main():
         all_users(machine, installer)
         per_user(machine, installer, older)
         portable(machine, RELEASE / f"Tidewire-{version}-{build}.zip")
-        removing_settings(machine, installer)
+        interactive(machine, installer)
     except Failure:
         pass
     finally:
