@@ -283,7 +283,7 @@ class Wine:
         text = exported.read_text(encoding="utf-16")
         for line in re.sub(r"\\\r?\n\s*", "", text).splitlines():
             if line.startswith("["):
-                key = None if any(noise in line for noise in REGISTRY_NOISE) else line
+                key = None if registry_noise(line) else line
                 if key:
                     lines.add(key)
             elif key and "=" in line:
@@ -297,9 +297,14 @@ class Wine:
         return lines, files
 
 
-# What Wine changes by itself between two looks: a counter of its services, and the network
-# cards it enters once a program uses the network. Wine's own folder is left out.
-REGISTRY_NOISE = (r"\Control\ServiceCurrent", r"\CurrentVersion\NetworkCards")
+# What Wine changes by itself between two looks: its hardware and services below
+# HKLM\System (the Session Manager's pending renames aside, which an uninstaller makes), and the
+# network cards it enters once a program uses the network. Wine's own folder is left out.
+def registry_noise(key):
+    return (key.startswith(r"[HKEY_LOCAL_MACHINE\System" + "\\") and
+            r"\Control\Session Manager]" not in key) or r"\CurrentVersion\NetworkCards" in key
+
+
 FILE_NOISE = ("windows/",)
 
 
