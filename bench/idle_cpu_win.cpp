@@ -24,6 +24,7 @@
 #include <string>
 
 #include "control/ticker_drawing_win.h"
+#include "control/feeds_headline_source_win.h"
 #include "control/ticker_engine_win.h"
 #include "retrieval/feed_fetch.h"
 #include "retrieval/wininet_client_win.h"

@@ -9,6 +9,10 @@
 
 namespace tidewire {
 
+// Posted to the control's hidden window, with both parameters 0, after every publication of the
+// download manager and at the end of every delay between lines.
+inline constexpr unsigned NextHeadlineMessage = 0xC189;
+
 class HeadlineSource {
  public:
   virtual ~HeadlineSource() = default;

@@ -4,9 +4,6 @@
 #include <iterator>
 #include <utility>
 
-#include "control/feeds_headline_source.h"
-#include "retrieval/feeds.h"
-#include "retrieval/feeds_win.h"
 #include "settings/language_defaults.h"
 #include "win/com_boundary.h"
 #include "win/module.h"
@@ -27,10 +24,6 @@ HFONT CreateStripFont() {
 }
 
 }  // namespace
-
-std::unique_ptr<HeadlineSource> CreateFeedsHeadlineSource(HWND notifyWindow) {
-  return std::make_unique<FeedsHeadlineSource>(CreateFeeds(notifyWindow));
-}
 
 TickerEngine::TickerEngine(HeadlineSourceFactory makeSource, std::function<void()> requestRedraw)
     : requestRedraw_(std::move(requestRedraw)) {

@@ -28,15 +28,11 @@ inline constexpr UINT_PTR ScrollTimerId = 0;
 // Makes the control's headline source; `notifyWindow` receives its NextHeadlineMessage posts.
 using HeadlineSourceFactory = std::function<std::unique_ptr<HeadlineSource>(HWND notifyWindow)>;
 
-// The download manager with the system's HTTP client, as the control normally uses it.
-std::unique_ptr<HeadlineSource> CreateFeedsHeadlineSource(HWND notifyWindow);
-
 class TickerEngine {
  public:
   // `requestRedraw` asks the container to redraw the whole control after a tick that moved the
   // line; without it ticks still advance the cycle.
-  explicit TickerEngine(HeadlineSourceFactory makeSource = CreateFeedsHeadlineSource,
-                        std::function<void()> requestRedraw = {});
+  explicit TickerEngine(HeadlineSourceFactory makeSource, std::function<void()> requestRedraw = {});
   TickerEngine(const TickerEngine&) = delete;
   TickerEngine& operator=(const TickerEngine&) = delete;
   // Stops the downloads, wakes and joins every delay thread and releases the window and the

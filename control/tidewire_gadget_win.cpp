@@ -9,7 +9,8 @@
 #include "control/band_sizing.h"
 #include "control/open_link.h"
 #include "control/ticker_drawing_win.h"
-#include "server/registration_win.h"
+#include "control/feeds_headline_source_win.h"
+#include "control/gadget_identity_win.h"
 #include "settings/istream_byte_stream_win.h"
 #include "settings/language_defaults.h"
 #include "settings/settings_stream.h"
@@ -42,14 +43,14 @@ void ReturnValue(Value value, Value* out) {
 
 }  // namespace
 
-CTidewireGadget::CTidewireGadget(IUnknown* outer)
+CTidewireGadget::CTidewireGadget(IUnknown* outer, RegisterServerFunction registerServer)
     : ComObject(outer),
       moduleFile_(ModuleFileName(CodeModule())),
       dispatch_(moduleFile_.c_str(), IID_ITidewireGadget) {
   // Every construction writes the library's registration again; a registration that cannot be
   // written (no rights) changes nothing for the control.
-  static_cast<void>(::DllRegisterServer());
-  SetControlIdentity(CLSID_TidewireGadget, TidewireGadgetMiscStatus);
+  if (registerServer != nullptr) static_cast<void>(registerServer());
+  SetControlIdentity(CLSID_TidewireGadget, TidewireGadgetIdentity);
   engine_ = std::make_unique<TickerEngine>(CreateFeedsHeadlineSource, [this] { FireViewChange(); });
 }
 
@@ -87,8 +88,9 @@ std::span<const InterfaceEntry<CTidewireGadget>> CTidewireGadget::InterfaceMap()
   return map;
 }
 
-HRESULT CTidewireGadget::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
-  return Create(outer, iid, object);
+HRESULT CTidewireGadget::CreateInstance(IUnknown* outer, REFIID iid, void** object,
+                                        RegisterServerFunction registerServer) {
+  return Create(outer, iid, object, registerServer);
 }
 
 // ITidewireGadget

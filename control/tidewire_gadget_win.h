@@ -28,10 +28,15 @@ class CTidewireGadget
                        ISpecifyPropertyPages, OleControl, ISupportErrorInfo, IProvideClassInfo2,
                        IContextMenu> {
  public:
-  explicit CTidewireGadget(IUnknown* outer);
+  // Writes the server's registration; the server's own DllRegisterServer (stdcall on x86).
+  using RegisterServerFunction = HRESULT(STDAPICALLTYPE*)();
+
+  // Every construction calls `registerServer` (when given) and ignores its result.
+  CTidewireGadget(IUnknown* outer, RegisterServerFunction registerServer);
   static std::span<const InterfaceEntry<CTidewireGadget>> InterfaceMap();
-  // The class object's creation function.
-  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object);
+  // What the class object's creation function calls.
+  static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object,
+                                RegisterServerFunction registerServer);
 
   // ITidewireGadget
   HRESULT STDMETHODCALLTYPE get_FeedURLs(BSTR* pBstr) override;

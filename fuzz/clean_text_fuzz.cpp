@@ -12,6 +12,7 @@
 #include "fuzz/fuzz_input.h"
 #include "processing/cleanup_steps.h"
 #include "processing/pattern_matcher.h"
+#include "processing/pattern_replace.h"
 #include "processing/text_cleanup.h"
 #include "tests/reference/reference_clean.h"
 #include "tests/reference/reference_matcher.h"

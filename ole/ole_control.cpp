@@ -12,7 +12,6 @@ namespace {
 
 constexpr wchar_t WindowClassName[] = L"TidewireControlWindow";
 // The extent of a new control, natural and current: 2 x 2 inches in HIMETRIC units.
-constexpr LONG InitialExtent = 5080;
 
 std::mutex classLock;
 bool classRegistered = false;
@@ -42,13 +41,14 @@ void UnregisterControlWindowClass() {
   classRegistered = false;
 }
 
-OleControl::OleControl() : extent_{InitialExtent, InitialExtent} {}
+OleControl::OleControl() : extent_{0, 0} {}
 
 OleControl::~OleControl() = default;
 
-void OleControl::SetControlIdentity(const CLSID& classId, DWORD miscStatus) {
+void OleControl::SetControlIdentity(const CLSID& classId, const Identity& identity) {
   classId_ = &classId;
-  miscStatus_ = miscStatus;
+  identity_ = identity;
+  extent_ = identity.initialExtent;
 }
 
 void OleControl::ReleaseContainer() {
@@ -203,7 +203,7 @@ HRESULT STDMETHODCALLTYPE OleControl::EnumAdvise(IEnumSTATDATA** advises) {
 
 HRESULT STDMETHODCALLTYPE OleControl::GetMiscStatus(DWORD, DWORD* status) {
   if (status == nullptr) return E_POINTER;
-  *status = miscStatus_;
+  *status = identity_.miscStatus;
   return S_OK;
 }
 
@@ -431,7 +431,7 @@ HRESULT STDMETHODCALLTYPE OleControl::GetRect(DWORD aspect, LPRECTL rect) {
 
 HRESULT STDMETHODCALLTYPE OleControl::GetViewStatus(DWORD* status) {
   if (status == nullptr) return E_POINTER;
-  *status = VIEWSTATUS_OPAQUE;
+  *status = identity_.viewStatus;
   return S_OK;
 }
 
@@ -456,7 +456,7 @@ HRESULT STDMETHODCALLTYPE OleControl::GetNaturalExtent(DWORD aspect, LONG, DVTAR
                                                        DVEXTENTINFO*, LPSIZEL size) {
   if (size == nullptr) return E_POINTER;
   if (aspect != DVASPECT_CONTENT) return E_FAIL;
-  *size = {InitialExtent, InitialExtent};
+  *size = identity_.initialExtent;
   return S_OK;
 }
 
@@ -482,8 +482,8 @@ HRESULT STDMETHODCALLTYPE OleControl::QuickActivate(QACONTAINER* container, QACO
     if (container->pAdviseSink != nullptr) {
       SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
     }
-    control->dwMiscStatus = miscStatus_;
-    control->dwViewStatus = VIEWSTATUS_OPAQUE;
+    control->dwMiscStatus = identity_.miscStatus;
+    control->dwViewStatus = identity_.viewStatus;
     control->dwEventCookie = 0;
     control->dwPropNotifyCookie = 0;
     control->dwPointerActivationPolicy = 0;

@@ -28,6 +28,14 @@ class OleControl : public IOleObject,
                    public IQuickActivate,
                    public IDataObject {
  public:
+  // What a container learns of the control before it draws: the status bits it is registered
+  // with, its extent until the container sets one (HIMETRIC), and its view status.
+  struct Identity {
+    DWORD miscStatus;
+    SIZEL initialExtent;
+    DWORD viewStatus;
+  };
+
   // How far activation has gone.
   enum class State { Loaded, InPlaceActive, UIActive };
 
@@ -145,9 +153,9 @@ class OleControl : public IOleObject,
   OleControl();
   ~OleControl();
 
-  // `classId` names the control for the container (user type, verbs); `miscStatus` are its
-  // registered status bits. The control's constructor sets them.
-  void SetControlIdentity(const CLSID& classId, DWORD miscStatus);
+  // `classId` names the control for the container (user type, verbs). The control's constructor
+  // sets them.
+  void SetControlIdentity(const CLSID& classId, const Identity& identity);
 
   // Draws the control into `dc` within `bounds` (device pixels).
   virtual void DrawControl(HDC dc, const RECT& bounds) = 0;
@@ -168,7 +176,7 @@ class OleControl : public IOleObject,
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   const CLSID* classId_ = &CLSID_NULL;
-  DWORD miscStatus_ = 0;
+  Identity identity_ = {0, {0, 0}, 0};
   State state_ = State::Loaded;
   bool windowless_ = false;
   bool releasing_ = false;

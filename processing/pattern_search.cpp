@@ -1,7 +1,3 @@
-#include <bit>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,45 +5,13 @@
 #include <vector>
 
 #include "processing/pattern_program.h"
+#include "processing/unit_scan.h"
 
 namespace tidewire {
-namespace {
-
-// The first position in [from, end) holding `unit`, eight code units at a time where SSE2 is
-// there (the C library's memchr is byte-wise and slow in some runtimes).
-std::size_t FindUnit(const char16_t* text, std::size_t from, std::size_t end, char16_t unit) {
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
-  for (; from + 8 <= end; from += 8) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
-    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted));
-    if (mask != 0) {
-      return from + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask))) / 2;
-    }
-  }
-#endif
-  for (; from < end; ++from) {
-    if (text[from] == unit) return from;
-  }
-  return NoPosition;
-}
-
-}  // namespace
 
 std::size_t FindLiteral(std::u16string_view text, std::u16string_view literal, std::size_t from) {
-  if (literal.size() > text.size()) return NoPosition;
-  const std::size_t end = text.size() - literal.size() + 1;
-  if (literal.empty()) return from < end ? from : NoPosition;
-  const char16_t* const data = text.data();
-  const std::size_t rest = literal.size() - 1;
-  for (; from < end; ++from) {
-    from = FindUnit(data, from, end, literal[0]);
-    if (from == NoPosition) return NoPosition;
-    if (std::char_traits<char16_t>::compare(data + from + 1, literal.data() + 1, rest) == 0) {
-      return from;
-    }
-  }
-  return NoPosition;
+  if (literal.empty()) return from <= text.size() ? from : NoPosition;
+  return unit_scan::FindText(text.data(), text.size(), literal, from);
 }
 
 namespace pattern_internal {

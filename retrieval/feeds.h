@@ -22,9 +22,6 @@
 
 namespace tidewire {
 
-// Posted to the control's hidden window, with both parameters 0, after every publication.
-inline constexpr unsigned NextHeadlineMessage = 0xC189;
-
 // How long the worker sleeps after a pass: the reload period, but never less than `minimum`, so
 // that a period of 0 cannot turn the worker into a busy loop that floods the control with posts.
 std::chrono::milliseconds PauseAfterPass(std::uint32_t refreshMs,

@@ -14,12 +14,13 @@ namespace {
 
 class PostMessageNotifier : public HeadlineNotifier {
  public:
-  explicit PostMessageNotifier(HWND window) : window_(window) {}
+  PostMessageNotifier(HWND window, UINT message) : window_(window), message_(message) {}
   // A full queue or a window that has gone loses the message; the next pass posts again.
-  void PostNextHeadline() override { ::PostMessageW(window_, NextHeadlineMessage, 0, 0); }
+  void PostNextHeadline() override { ::PostMessageW(window_, message_, 0, 0); }
 
  private:
   HWND window_;
+  UINT message_;
 };
 
 class DebugOutputDiagnostics : public DiagnosticSink {
@@ -51,10 +52,10 @@ class MsxmlFeedDocumentReader : public FeedDocumentReader {
 
 }  // namespace
 
-FeedsPlatform CreateFeedsPlatform(HWND notifyWindow) {
+FeedsPlatform CreateFeedsPlatform(HWND notifyWindow, UINT notifyMessage) {
   FeedsPlatform platform;
   platform.http = std::make_unique<WinInetClient>();
-  platform.notifier = std::make_unique<PostMessageNotifier>(notifyWindow);
+  platform.notifier = std::make_unique<PostMessageNotifier>(notifyWindow, notifyMessage);
   platform.diagnostics = std::make_unique<DebugOutputDiagnostics>();
   platform.makeReader = []() -> std::unique_ptr<FeedDocumentReader> {
     return std::make_unique<MsxmlFeedDocumentReader>();
@@ -62,8 +63,8 @@ FeedsPlatform CreateFeedsPlatform(HWND notifyWindow) {
   return platform;
 }
 
-std::unique_ptr<Feeds> CreateFeeds(HWND notifyWindow) {
-  return std::make_unique<Feeds>(CreateFeedsPlatform(notifyWindow));
+std::unique_ptr<Feeds> CreateFeeds(HWND notifyWindow, UINT notifyMessage) {
+  return std::make_unique<Feeds>(CreateFeedsPlatform(notifyWindow, notifyMessage));
 }
 
 }  // namespace tidewire

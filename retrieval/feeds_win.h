@@ -1,6 +1,6 @@
 #pragma once
-// Builds the download manager of a control on Windows: WinINet, the posted NextHeadlineMessage,
-// the debugger output and the MSXML document reader.
+// Builds the download manager of a control on Windows: WinINet, a message posted after every
+// publication, the debugger output and the MSXML document reader.
 
 #include <windows.h>
 
@@ -11,10 +11,11 @@
 
 namespace tidewire {
 
-// The Windows pieces, for a control whose hidden window is `notifyWindow`.
-FeedsPlatform CreateFeedsPlatform(HWND notifyWindow);
+// The Windows pieces, for a control whose hidden window `notifyWindow` receives `notifyMessage`
+// (both parameters 0) after every publication.
+FeedsPlatform CreateFeedsPlatform(HWND notifyWindow, UINT notifyMessage);
 
 // A Feeds with those pieces. The owner sets the reload period and then the lists.
-std::unique_ptr<Feeds> CreateFeeds(HWND notifyWindow);
+std::unique_ptr<Feeds> CreateFeeds(HWND notifyWindow, UINT notifyMessage);
 
 }  // namespace tidewire

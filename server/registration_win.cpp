@@ -1,5 +1,7 @@
 #include "server/registration_win.h"
 
+#include "control/gadget_identity_win.h"
+
 #include <comcat.h>
 #include <oleauto.h>
 

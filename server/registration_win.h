@@ -13,11 +13,6 @@ namespace tidewire {
 inline constexpr GUID TidewireAppId = {
     0xCC891649, 0x6CB5, 0x4F20, {0xB4, 0xBA, 0x80, 0xED, 0xCF, 0xB0, 0x50, 0xD2}};
 
-// The control's OLEMISC status bits, registered under its MiscStatus key.
-inline constexpr DWORD TidewireGadgetMiscStatus =
-    OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-    OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
-
 // Writes the registration of the server whose file is `module`; that file carries the type
 // library as resource 1. Class keys are written anew, ProgID keys merged. COM must be initialised
 // on the calling thread. Returns S_OK or the first failure; never throws.

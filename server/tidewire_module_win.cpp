@@ -6,6 +6,14 @@
 #include "tidewire_idl.h"
 
 namespace tidewire {
+namespace {
+
+// The control writes the server's registration again whenever it is made.
+HRESULT CreateGadget(IUnknown* outer, REFIID iid, void** object) {
+  return CTidewireGadget::CreateInstance(outer, iid, object, &::DllRegisterServer);
+}
+
+}  // namespace
 
 CTidewireModule& CTidewireModule::Instance() {
   static CTidewireModule module;
@@ -13,7 +21,7 @@ CTidewireModule& CTidewireModule::Instance() {
 }
 
 CTidewireModule::CTidewireModule()
-    : classes_{{CLSID_TidewireGadget, &CTidewireGadget::CreateInstance, nullptr},
+    : classes_{{CLSID_TidewireGadget, &CreateGadget, nullptr},
                {CLSID_TidewireGadgetPropPage, &CTidewireGadgetPropPage::CreateInstance, nullptr}} {}
 
 HRESULT CTidewireModule::GetClassObject(REFCLSID classId, REFIID iid, void** object) {

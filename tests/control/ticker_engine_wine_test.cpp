@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "control/feeds_headline_source_win.h"
 #include "control/ticker_engine_win.h"
 #include "retrieval/feeds.h"
 #include "settings/language_defaults.h"
@@ -296,7 +297,7 @@ TEST_F(GadgetWineTest, DestroyingDuringLongDelaysReturnsAtOnceAndPostsNothing) {
 }
 
 TEST_F(GadgetWineTest, RealDownloadManagerWithAnUnreachableFeedKeepsTheConnectingText) {
-  TickerEngine gadget;
+  TickerEngine gadget(CreateFeedsHeadlineSource);
   const HWND window = gadget.MessageWindowHandle();
   // Nothing listens on the discard port of the loopback address: the first pass fails at once,
   // publishes an empty list and announces it; the next pass is half an hour away.

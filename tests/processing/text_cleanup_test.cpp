@@ -1,3 +1,4 @@
+#include "processing/pattern_replace.h"
 #include "processing/text_cleanup.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include <cstddef>
 
 #include "processing/cleanup_steps.h"
-#include "processing/text_cleanup.h"
+#include "processing/pattern_replace.h"
 
 namespace tidewire::testing_support {
 

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/headline_source.h"
 #include "retrieval/event.h"
 #include "retrieval/feeds.h"
 #include "retrieval/feeds_win.h"
@@ -143,7 +144,7 @@ class FeedsWineTest : public ::testing::Test {
 
   // A Feeds on the system's pieces; `adjust` may shorten the platform's bounds first.
   Feeds& MakeFeeds(const std::function<void(FeedsPlatform&)>& adjust = {}) {
-    FeedsPlatform platform = CreateFeedsPlatform(window_);
+    FeedsPlatform platform = CreateFeedsPlatform(window_, NextHeadlineMessage);
     platform.diagnostics = std::make_unique<RecordingDiagnostics>(diagnostics_);
     if (adjust) adjust(platform);
     feeds_ = std::make_unique<Feeds>(std::move(platform));

@@ -1,0 +1,54 @@
+#pragma once
+// How CleanText carries out the table of cleanup steps: each step's method, worked out once from
+// its row, and the table cut into runs of pattern steps and runs of steps without patterns.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "processing/cleanup_steps.h"
+#include "processing/pattern_matcher.h"
+
+namespace tidewire::cleanup_internal {
+
+// How CleanText carries out a step, worked out once from its table row. A pattern without
+// special characters matches exactly its own text; "x+" or "(text)+" with the repeated text as
+// replacement collapses runs; the others run through the pattern matcher.
+enum class StepMethod { Literal, Collapse, Pattern };
+
+struct StepPlan {
+  StepMethod method = StepMethod::Literal;
+  std::u16string_view text;   // Literal: the search text; Collapse: the repeated text
+  std::u16string twice;       // Collapse: the repeated text written twice
+  std::u16string_view needs;  // units that every match contains
+  PatternMatcher matcher;     // Pattern
+  // Literal and Collapse, set with the run: whether the step searches at the run's mark
+  // positions, and whether it leaves them where they were.
+  bool atMarks = false;
+  bool keepsMarks = false;
+};
+
+// Steps [first, last) of the table, all of them pattern steps, or none. Steps without patterns
+// match only their own short texts: none involves a character outside those texts and their
+// replacements (an inert character), so none of their matches spans one, and a long text can go
+// through them piece by piece, split after inert characters, with the pieces small enough to
+// stay in the cache.
+struct StepRun {
+  std::size_t first = 0;
+  std::size_t last = 0;
+  bool patterns = false;
+  std::array<bool, 128> touched = {};  // ASCII characters that are not inert; all others are
+  char16_t mark = 0;                   // the unit that begins the most literal steps
+};
+
+struct CleanupPlan {
+  std::array<StepPlan, CleanupSteps.size()> steps;
+  std::vector<StepRun> runs;
+};
+
+// Made once per process; carrying it out is read-only, so the download workers may share it.
+const CleanupPlan& SharedCleanupPlan();
+
+}  // namespace tidewire::cleanup_internal

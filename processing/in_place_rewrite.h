@@ -1,0 +1,80 @@
+#pragma once
+// Rewriting a text in place, front to back, for the cleanup steps whose replacement is never
+// longer than what it replaces: literal texts, runs of one text, and matches found beforehand.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "processing/pattern_matcher.h"
+
+namespace tidewire::cleanup_internal {
+
+// The positions of one code unit (the mark) in a piece, for the literal steps whose search text
+// begins with it and holds it nowhere else: their matches can begin at those positions only, and
+// where the mark is rare, trying each of them is cheaper than scanning the piece.
+class MarkPositions {
+ public:
+  explicit MarkPositions(char16_t mark) : mark_(mark) {}
+
+  // Starts on a new piece.
+  void Reset() {
+    valid_ = false;
+    common_ = false;
+  }
+  // The text changed: the positions are collected anew when next asked for.
+  void Invalidate() { valid_ = false; }
+
+  // Whether the positions in data[0, size) are at hand, collecting them if need be; false once
+  // the mark has shown itself too common in the piece for its positions to pay.
+  bool Collect(const char16_t* data, std::size_t size);
+  const std::vector<std::uint32_t>& Positions() const { return positions_; }
+
+ private:
+  char16_t mark_;
+  bool valid_ = false;
+  bool common_ = false;
+  std::vector<std::uint32_t> positions_;
+};
+
+// Rewrites data[0, size) in place, front to back: the text up to each match found is kept, the
+// match gives way to what `emit` writes (never more than the match held). Only text behind the
+// last match is ever written, so the search goes on in unchanged text. `next(from, end)` finds the
+// next match at or after `from` and sets its end; `emit(out)` writes the replacement and returns
+// its end. Returns whether anything matched.
+template <typename Next, typename Emit>
+bool RewriteInPlace(char16_t* data, std::size_t& size, Next next, Emit emit) {
+  std::size_t end = 0;
+  std::size_t found = next(0, end);
+  if (found == NoPosition) return false;
+  std::size_t to = found;
+  std::size_t from = found;
+  while (found != NoPosition) {
+    std::memmove(data + to, data + from, (found - from) * sizeof(char16_t));
+    to = emit(data + to + (found - from)) - data;
+    from = end;
+    found = next(from, end);
+  }
+  std::memmove(data + to, data + from, (size - from) * sizeof(char16_t));
+  size = to + (size - from);
+  return true;
+}
+
+// Replaces every occurrence of `search` (not empty) by `replacement` (no longer), left to right,
+// without looking at inserted text again. Returns whether anything was replaced.
+bool ReplaceLiteral(char16_t* data, std::size_t& size, std::u16string_view search,
+                    std::u16string_view replacement);
+
+// The same for a search text that begins with the mark of `marks` and holds it nowhere else: each
+// mark position from the first one not inside the last match on is tried in turn.
+bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_view search,
+                           std::u16string_view replacement, const MarkPositions& marks);
+
+// Replaces every run of back-to-back occurrences of `unit` (which never overlaps itself) by one
+// occurrence; `twice` is the unit written twice.
+bool CollapseRuns(char16_t* data, std::size_t& size, std::u16string_view unit,
+                  std::u16string_view twice);
+
+}  // namespace tidewire::cleanup_internal
