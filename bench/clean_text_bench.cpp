@@ -9,7 +9,8 @@
 #include "bench/bench_harness.h"
 #include "processing/pattern_matcher.h"
 #include "processing/text_cleanup.h"
-#include "tests/reference/reference_matcher.h"
+
+#include "reference_matcher.h"
 
 namespace tidewire::bench {
 namespace {

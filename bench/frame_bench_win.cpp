@@ -14,8 +14,10 @@
 #include "bench/bench_harness.h"
 #include "control/ticker_drawing_win.h"
 #include "control/ticker_engine_win.h"
-#include "tests/control/fake_headline_source.h"
 #include "win/handles.h"
+
+#include "dib_picture_win.h"
+#include "fake_headline_source.h"
 
 namespace {
 
@@ -32,15 +34,8 @@ constexpr int FramesPerRun = 200;
 constexpr int Height = 16;
 
 HBITMAP MakeDibSection(int width) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -Height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  return tidewire::testing_support::CreateDib32(width, Height, &bits);
 }
 
 HBITMAP MakeScreenBitmap(int width) {

@@ -28,8 +28,10 @@
 #include "control/ticker_engine_win.h"
 #include "retrieval/feed_fetch.h"
 #include "retrieval/wininet_client_win.h"
-#include "tests/control/fake_headline_source.h"
 #include "win/handles.h"
+
+#include "fake_headline_source.h"
+#include "message_pump_win.h"
 
 namespace {
 
@@ -65,22 +67,15 @@ struct PumpCounts {
 // Dispatches the thread's messages until `duration` has passed.
 PumpCounts PumpFor(HWND engineWindow, Clock::duration duration) {
   PumpCounts counts;
-  const auto end = Clock::now() + duration;
-  for (;;) {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_TIMER && message.hwnd == engineWindow) {
-        ++counts.timerMessages;
-      } else {
-        ++counts.otherMessages;
-      }
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
-    if (left.count() <= 0) return counts;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
-  }
+  tidewire::testing_support::PumpFor(
+      std::chrono::duration_cast<std::chrono::milliseconds>(duration), [&](const MSG& message) {
+        if (message.message == WM_TIMER && message.hwnd == engineWindow) {
+          ++counts.timerMessages;
+        } else {
+          ++counts.otherMessages;
+        }
+      });
+  return counts;
 }
 
 double MillisecondsSince(Clock::time_point start) {

@@ -24,8 +24,9 @@
 
 #include "settings/memory_byte_stream.h"
 #include "settings/settings_stream.h"
-#include "tests/host/host_process_win.h"
 #include "win/handles.h"
+
+#include "host_process_win.h"
 
 namespace {
 

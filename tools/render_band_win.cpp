@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,68 +19,17 @@
 #include "win/com.h"
 #include "win/handles.h"
 
+#include "dib_picture_win.h"
+#include "message_pump_win.h"
+
 namespace {
 
 using tidewire::ComPtr;
-using tidewire::ScopedSelectObject;
-using tidewire::UniqueCreatedDc;
 using tidewire::UniqueGdiObject;
-// A 32-bit top-down DIB section in a memory context: what the frame is drawn into.
-class Picture {
- public:
-  Picture(int width, int height)
-      : width_(width), height_(height), bitmap_(MakeBitmap(Header(), &bits_)) {}
+// What the frame is drawn into.
+using Picture = tidewire::testing_support::DibPicture;
 
-  HDC Dc() const { return dc_.Get(); }
-
-  bool Write(const std::string& path) const {
-    const BITMAPINFOHEADER header = Header();
-    const std::uint32_t pixelBytes = header.biSizeImage;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = file.bfOffBits + pixelBytes;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
-    out.write(static_cast<const char*>(bits_), pixelBytes);
-    return static_cast<bool>(out);
-  }
-
- private:
-  static HBITMAP MakeBitmap(const BITMAPINFOHEADER& header, void** bits) {
-    BITMAPINFO info{};
-    info.bmiHeader = header;
-    return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
-  }
-  BITMAPINFOHEADER Header() const {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width_;
-    header.biHeight = -height_;  // top row first
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(width_) * height_ * 4;
-    return header;
-  }
-
-  int width_;
-  int height_;
-  void* bits_ = nullptr;
-  UniqueCreatedDc dc_{::CreateCompatibleDC(nullptr)};
-  UniqueGdiObject<HBITMAP> bitmap_;
-  ScopedSelectObject selection_{dc_.Get(), bitmap_.Get()};
-};
-
-void Pump(std::chrono::milliseconds duration) {
-  const auto end = std::chrono::steady_clock::now() + duration;
-  while (std::chrono::steady_clock::now() < end) {
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-  }
-}
+using tidewire::testing_support::PumpFor;
 
 // The control, made by the library's class object; null if the library cannot make one.
 ComPtr<ITidewireGadget> CreateControl(const std::wstring& library) {
@@ -121,7 +69,7 @@ bool DrawFrame(ITidewireGadget& control, int width, int height, const std::strin
   if (FAILED(control.QueryInterface(IID_PPV_ARGS(&view))) ||
       FAILED(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, picture.Dc(), &bounds,
                         nullptr, nullptr, 0)) ||
-      !picture.Write(path)) {
+      !picture.WriteBmp(path)) {
     std::fprintf(stderr, "render_band_win: cannot draw %s\n", path.c_str());
     return false;
   }
@@ -158,7 +106,7 @@ int main(int argc, char** argv) {
   const std::wstring feed = Wide(argv[3]);
   const tidewire::UniqueBstr feedList(std::u16string(feed.begin(), feed.end()));
   control->put_FeedURLs(feedList.Get());
-  Pump(std::chrono::seconds(3));
+  PumpFor(std::chrono::seconds(3));
 
   bool written = true;
   int offset = 0;

@@ -16,6 +16,7 @@
 #include "tests/control/test_control_site_win.h"
 #include "tests/server/library_under_test.h"
 #include "tests/support/feed_server_port.h"
+#include "tests/support/dib_picture_win.h"
 #include "tests/support/http_handler_override_win.h"
 #include "tests/support/message_pump_win.h"
 #include "tidewire_idl.h"
@@ -123,24 +124,17 @@ COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int width, int x, int
 TEST_F(ActivationTest, DrawsTheBandWithinTheBoundsItIsGiven) {
   constexpr int width = 240;
   constexpr int height = 24;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  const UniqueGdiObject<HBITMAP> bitmap(
-      ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  const UniqueCreatedDc dc(::CreateCompatibleDC(nullptr));
-  const ScopedSelectObject selected(dc.Get(), bitmap.Get());
-  std::fill_n(static_cast<std::uint32_t*>(bits), width * height, 0x00123456u);
+  testing_support::DibPicture picture(width, height);
+  picture.Fill(RGB(0x12, 0x34, 0x56));
 
   ComPtr<IViewObject> view;
   ASSERT_EQ(gadget.As(&view), S_OK);
   const RECTL bounds{20, 4, 220, 20};
-  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), &bounds,
+  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, picture.Dc(), &bounds,
                        nullptr, nullptr, 0),
             S_OK);
   ::GdiFlush();
-  const std::vector<std::uint32_t> pixels(static_cast<std::uint32_t*>(bits),
-                                          static_cast<std::uint32_t*>(bits) + width * height);
+  const std::vector<std::uint32_t> pixels(picture.Pixels(), picture.Pixels() + picture.Count());
   const COLORREF untouched = RGB(0x12, 0x34, 0x56);
   EXPECT_EQ(PixelAt(pixels, width, 19, 10), untouched);
   EXPECT_EQ(PixelAt(pixels, width, 220, 10), untouched);
@@ -241,18 +235,12 @@ TEST_F(ActivationTest, StoryWithALinkGetsTheHandAndOpensThroughTheShell) {
 // Whether a frame drawn now shows any of the text's colour.
 bool ShowsText(IViewObject& view) {
   constexpr int width = 200;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  const UniqueGdiObject<HBITMAP> bitmap(
-      ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  const UniqueCreatedDc dc(::CreateCompatibleDC(nullptr));
-  const ScopedSelectObject selected(dc.Get(), bitmap.Get());
+  const testing_support::DibPicture picture(width, 16);
   const RECTL bounds{0, 0, width, 16};
-  view.Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), &bounds, nullptr, nullptr,
-            0);
+  view.Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, picture.Dc(), &bounds, nullptr,
+            nullptr, 0);
   ::GdiFlush();
-  const auto* pixels = static_cast<const std::uint32_t*>(bits);
+  const std::uint32_t* pixels = picture.Pixels();
   return std::find(pixels, pixels + width * 16, 0x00FF8000u) != pixels + width * 16;
 }
 

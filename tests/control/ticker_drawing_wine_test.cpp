@@ -15,7 +15,8 @@
 #include "control/ticker_drawing_win.h"
 #include "control/ticker_engine_win.h"
 #include "settings/language_defaults.h"
-#include "tests/control/fake_headline_source.h"
+#include "tests/support/dib_picture_win.h"
+#include "tests/support/fake_headline_source.h"
 #include "win/com.h"
 #include "win/handles.h"
 
@@ -41,45 +42,11 @@ constexpr std::u16string_view LongLine =
     u"again";
 
 // A 32-bit top-down DIB section selected into a memory context, filled with one colour.
-class Canvas {
+class Canvas : public testing_support::DibPicture {
  public:
-  Canvas(int width, int height, COLORREF fill = Untouched)
-      : width_(width), height_(height), bitmap_(MakeBitmap(width, height, &bits_)) {
-    const std::uint32_t value = GetRValue(fill) << 16 | GetGValue(fill) << 8 | GetBValue(fill);
-    std::fill_n(static_cast<std::uint32_t*>(bits_), width * height, value);
+  Canvas(int width, int height, COLORREF fill = Untouched) : DibPicture(width, height) {
+    Fill(fill);
   }
-
-  HDC Dc() const { return dc_.Get(); }
-  COLORREF Pixel(int x, int y) const {
-    const std::uint32_t value = static_cast<const std::uint32_t*>(bits_)[y * width_ + x];
-    return RGB(value >> 16 & 0xFF, value >> 8 & 0xFF, value & 0xFF);
-  }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  bool operator==(const Canvas& other) const {
-    return width_ == other.width_ && height_ == other.height_ &&
-           std::equal(Pixels(), Pixels() + width_ * height_, other.Pixels());
-  }
-
- private:
-  static HBITMAP MakeBitmap(int width, int height, void** bits) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
-  }
-  const std::uint32_t* Pixels() const { return static_cast<const std::uint32_t*>(bits_); }
-
-  int width_;
-  int height_;
-  void* bits_ = nullptr;
-  UniqueCreatedDc dc_{::CreateCompatibleDC(nullptr)};
-  UniqueGdiObject<HBITMAP> bitmap_;
-  ScopedSelectObject selection_{dc_.Get(), bitmap_.Get()};
 };
 
 // A text drawn alone at x = 0 on black in the band's font and colour: the pixels it covers fully

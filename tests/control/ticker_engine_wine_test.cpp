@@ -16,7 +16,8 @@
 #include "control/ticker_engine_win.h"
 #include "retrieval/feeds.h"
 #include "settings/language_defaults.h"
-#include "tests/control/fake_headline_source.h"
+#include "tests/support/fake_headline_source.h"
+#include "tests/support/message_pump_win.h"
 
 namespace tidewire {
 namespace {
@@ -34,25 +35,8 @@ LRESULT CALLBACK RecordArrival(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void DispatchPending() {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
-
-// Handles this thread's messages until `done` holds or `limit` has passed; the limit only keeps
-// a broken cycle from hanging the test. Returns whether `done` held.
-bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    DispatchPending();
-  }
-  return true;
-}
+using testing_support::DispatchPending;
+using testing_support::PumpUntil;
 
 std::vector<Headline> Lines(std::initializer_list<std::u16string_view> texts) {
   std::vector<Headline> lines;

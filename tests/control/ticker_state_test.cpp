@@ -10,7 +10,7 @@
 #include "retrieval/feeds.h"
 #include "settings/language_defaults.h"
 #include "settings/settings_record.h"
-#include "tests/control/fake_headline_source.h"
+#include "tests/support/fake_headline_source.h"
 
 namespace tidewire {
 namespace {

@@ -19,7 +19,7 @@
 
 #include "settings/memory_byte_stream.h"
 #include "settings/settings_stream.h"
-#include "tests/host/host_process_win.h"
+#include "tests/support/host_process_win.h"
 #include "tests/support/feed_server_port.h"
 #include "tests/support/http_handler_override_win.h"
 #include "tidewire_idl.h"
@@ -415,23 +415,9 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-struct ChildSearch {
-  const std::function<bool(HWND)>* wanted;
-  HWND found;
-};
-
-BOOL CALLBACK MatchChild(HWND child, LPARAM parameter) {
-  auto* search = reinterpret_cast<ChildSearch*>(parameter);
-  if (!(*search->wanted)(child)) return TRUE;
-  search->found = child;
-  return FALSE;
-}
-
-// The first descendant of `window` that `wanted` accepts; null if none.
+// The first descendant of `window` that `wanted` accepts, shown or not; null if none.
 HWND FindChild(HWND window, const std::function<bool(HWND)>& wanted) {
-  ChildSearch search{&wanted, nullptr};
-  ::EnumChildWindows(window, &MatchChild, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return testing_support::FindChildWindow(window, wanted, false);
 }
 
 TEST_F(HostProbe, AboutBoxShowsTheProgramAndClosesWithItsButton) {

@@ -6,9 +6,9 @@
 
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/child_process_win.h"
 #include "tests/support/feed_server_port.h"
 
 namespace tidewire {
@@ -16,60 +16,14 @@ namespace {
 
 using testing_support::FeedServerPort;
 
-struct Outcome {
-  DWORD exitCode = 0;
-  std::string out;
-  std::string err;
-};
-
-void Drain(HANDLE pipe, std::string& text) {
-  char buffer[4096];
-  DWORD count = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &count, nullptr) && count > 0) {
-    text.append(buffer, count);
-  }
-}
+using Outcome = testing_support::ChildOutcome;
 
 // Runs the tool with `arguments` (ASCII, no quoting needed) and collects everything it says.
 Outcome RunPreviewProgram(const std::vector<std::string>& arguments) {
   std::string line = std::string("\"Z:") + TIDEWIRE_PREVIEW_EXE + "\"";
   for (const std::string& argument : arguments) line += " " + argument;
-  std::wstring commandLine(line.begin(), line.end());
-
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-  Outcome outcome;
-  if (!CreatePipe(&outRead, &outWrite, &inherit, 0) ||
-      !CreatePipe(&errRead, &errWrite, &inherit, 0)) {
-    ADD_FAILURE() << "CreatePipe failed, error " << GetLastError();
-    return outcome;
-  }
-  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errWrite;
-  PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &startup, &process);
-  CloseHandle(outWrite);
-  CloseHandle(errWrite);
-  if (started) {
-    std::thread errReader(Drain, errRead, std::ref(outcome.err));
-    Drain(outRead, outcome.out);
-    errReader.join();
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &outcome.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "CreateProcessW failed for " << line << ", error " << GetLastError();
-  }
-  CloseHandle(outRead);
-  CloseHandle(errRead);
+  Outcome outcome = testing_support::RunChild(std::wstring(line.begin(), line.end()));
+  if (!outcome.started) ADD_FAILURE() << "the tool did not start: " << line;
   return outcome;
 }
 

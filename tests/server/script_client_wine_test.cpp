@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tests/server/library_under_test.h"
-#include "win/handles.h"
+#include "tests/support/child_process_win.h"
 
 namespace tidewire {
 namespace {
@@ -25,37 +25,6 @@ WScript.Echo([gadget.FeedRefreshRate, gadget.DelayBetweenFeeds, gadget.SpeechSpe
               gadget.FeedURLs, gadget.Paused, gadget.FeedURLsActive].join("|"));
 )";
 
-// Runs `command` and returns what it wrote to its standard output, or nothing on a failure.
-std::string Output(std::wstring command, DWORD& exitCode) {
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  UniqueKernelHandle readEnd;
-  UniqueKernelHandle writeEnd;
-  if (!::CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0)) return {};
-  ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd.Get();
-  startup.hStdError = writeEnd.Get();
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return {};
-  }
-  const UniqueKernelHandle processHandle(process.hProcess);
-  const UniqueKernelHandle threadHandle(process.hThread);
-  writeEnd.Reset();
-  std::string output;
-  char buffer[4096];
-  DWORD count = 0;
-  while (::ReadFile(readEnd.Get(), buffer, sizeof(buffer), &count, nullptr) && count > 0) {
-    output.append(buffer, count);
-  }
-  ::WaitForSingleObject(processHandle.Get(), 60000);
-  ::GetExitCodeProcess(processHandle.Get(), &exitCode);
-  return output;
-}
-
 TEST(ScriptClient, JScriptDrivesTheControlByProgIdAndMemberName) {
   ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
   wchar_t directory[MAX_PATH] = {};
@@ -63,11 +32,12 @@ TEST(ScriptClient, JScriptDrivesTheControlByProgIdAndMemberName) {
   const std::wstring script = std::wstring(directory) + L"tidewire_client_test.js";
   std::ofstream(std::filesystem::path(script), std::ios::binary) << Script;
 
-  DWORD exitCode = 1;
-  const std::string output = Output(L"cscript.exe //nologo \"" + script + L"\"", exitCode);
+  const testing_support::ChildOutcome run =
+      testing_support::RunChild(L"cscript.exe //nologo \"" + script + L"\"");
   ::DeleteFileW(script.c_str());
-  EXPECT_EQ(exitCode, 0u) << output;
-  EXPECT_EQ(output,
+  ASSERT_TRUE(run.started);
+  EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+  EXPECT_EQ(run.out,
             "5|3|-10|http://127.0.0.1:9/a.xml URL http://127.0.0.1:9/b.xml|true|"
             "1 URL 0 URL 0 URL 0 URL 0 URL 0 URL 0 URL 0 URL 0\r\n");
 }

@@ -26,6 +26,8 @@
 #include "settings/settings_page.h"
 #include "settings/settings_record.h"
 #include "tests/server/library_under_test.h"
+#include "tests/support/message_pump_win.h"
+#include "tests/support/window_search_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -83,39 +85,9 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
-void PumpMessages() {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
-
-struct WindowSearch {
-  const std::function<bool(HWND)>* wanted;
-  HWND found;
-};
-
-BOOL CALLBACK CheckWindow(HWND window, LPARAM parameter) {
-  auto& search = *reinterpret_cast<WindowSearch*>(parameter);
-  if (!::IsWindowVisible(window) || !(*search.wanted)(window)) return TRUE;
-  search.found = window;
-  return FALSE;
-}
-
-// A visible top-level window of `thread` that `wanted` accepts; null if there is none.
-HWND FindThreadWindow(DWORD thread, const std::function<bool(HWND)>& wanted) {
-  WindowSearch search{&wanted, nullptr};
-  ::EnumThreadWindows(thread, &CheckWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// A visible descendant of `window` that `wanted` accepts; null if there is none.
-HWND FindChildWindow(HWND window, const std::function<bool(HWND)>& wanted) {
-  WindowSearch search{&wanted, nullptr};
-  ::EnumChildWindows(window, &CheckWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
+using testing_support::DispatchPending;
+using testing_support::FindChildWindow;
+using testing_support::FindThreadWindow;
 
 // Runs `action` on this thread while a helper thread waits for a top-level window of this thread
 // that `wanted` accepts and hands it to `handle`, which must close it if `action` waits for that.
@@ -272,7 +244,7 @@ class SettingsPageTest : public ::testing::Test {
     // The button's release waits in the queue for the list's drag detection, if it runs one.
     ::PostMessageW(list, WM_LBUTTONUP, 0, at);
     ::SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PumpMessages();
+    DispatchPending();
   }
 
   // The control's two list strings, as the page left them.

@@ -8,16 +8,26 @@
 
 namespace tidewire::testing_support {
 
-// Handles this thread's messages for `duration`.
-inline void PumpFor(std::chrono::milliseconds duration) {
+// Handles the messages this thread has queued now, showing each to `seen` first if given.
+inline void DispatchPending(const std::function<void(const MSG&)>& seen = nullptr) {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (seen) seen(message);
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+// Handles this thread's messages for `duration`, showing each to `seen` first if given.
+inline void PumpFor(std::chrono::milliseconds duration,
+                    const std::function<void(const MSG&)>& seen = nullptr) {
   const auto end = std::chrono::steady_clock::now() + duration;
-  while (std::chrono::steady_clock::now() < end) {
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageW(&message);
-    }
+  for (;;) {
+    DispatchPending(seen);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left.count()), QS_ALLINPUT);
   }
 }
 

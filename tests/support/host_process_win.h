@@ -1,19 +1,20 @@
 #pragma once
 // TidewireApp as a separate process, seen from outside: started with CreateProcessW, its main
 // window found among the top-level windows, its exit code awaited, and the screen pixels of its
-// band read back. Used by the host's tests and by the demo.
+// band read back. Used by the host's tests, the demo and the soak run.
 
 #include <windows.h>
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "dib_picture_win.h"
 #include "win/handles.h"
+#include "window_search_win.h"
 
 namespace tidewire::testing_support {
 
@@ -57,15 +58,14 @@ class HostProcess {
   // none appears within `limit` or the program ends first.
   HWND WaitForWindow(const std::function<bool(HWND)>& wanted,
                      std::chrono::milliseconds limit) const {
-    Search search{processId_, &wanted, nullptr};
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (search.found == nullptr && std::chrono::steady_clock::now() < end) {
-      ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
-      if (search.found != nullptr || ::WaitForSingleObject(process_.Get(), 50) == WAIT_OBJECT_0) {
-        break;
+    for (;;) {
+      if (const HWND found = FindProcessWindow(processId_, wanted)) return found;
+      if (std::chrono::steady_clock::now() >= end ||
+          ::WaitForSingleObject(process_.Get(), 50) == WAIT_OBJECT_0) {
+        return nullptr;
       }
     }
-    return search.found;
   }
 
   static bool IsDialog(HWND window) {
@@ -85,23 +85,6 @@ class HostProcess {
   }
 
  private:
-  struct Search {
-    DWORD process;
-    const std::function<bool(HWND)>* wanted;
-    HWND found;
-  };
-
-  static BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<Search*>(parameter);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner != search->process || !::IsWindowVisible(window) || !(*search->wanted)(window)) {
-      return TRUE;
-    }
-    search->found = window;
-    return FALSE;
-  }
-
   UniqueKernelHandle process_;
   DWORD processId_ = 0;
   HWND window_ = nullptr;
@@ -117,23 +100,7 @@ struct ScreenPixels {
 
   // Writes a 32-bit top-down BMP file.
   bool WriteBmp(const std::wstring& path) const {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(pixels.size() * 4);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    std::ofstream out(path.c_str(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof(file));
-    out.write(reinterpret_cast<const char*>(&header), sizeof(header));
-    out.write(reinterpret_cast<const char*>(pixels.data()), header.biSizeImage);
-    return static_cast<bool>(out);
+    return WriteBmp32(path, width, height, pixels.data());
   }
 };
 
@@ -143,27 +110,13 @@ inline ScreenPixels CaptureScreen(const RECT& area) {
   shot.width = area.right - area.left;
   shot.height = area.bottom - area.top;
   if (shot.width <= 0 || shot.height <= 0) return shot;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  const UniqueGdiObject<HBITMAP> bitmap(
-      ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  const UniqueCreatedDc memory(::CreateCompatibleDC(nullptr));
-  if (!bitmap || !memory) return shot;
-  {
-    const ScopedSelectObject selected(memory.Get(), bitmap.Get());
-    const HDC screen = ::GetDC(nullptr);
-    ::BitBlt(memory.Get(), 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
-    ::ReleaseDC(nullptr, screen);
-    ::GdiFlush();
-  }
-  const auto* first = static_cast<const std::uint32_t*>(bits);
-  shot.pixels.assign(first, first + static_cast<std::size_t>(shot.width) * shot.height);
+  DibPicture picture(shot.width, shot.height);
+  if (picture.Pixels() == nullptr || picture.Dc() == nullptr) return shot;
+  const HDC screen = ::GetDC(nullptr);
+  ::BitBlt(picture.Dc(), 0, 0, shot.width, shot.height, screen, area.left, area.top, SRCCOPY);
+  ::ReleaseDC(nullptr, screen);
+  ::GdiFlush();
+  shot.pixels.assign(picture.Pixels(), picture.Pixels() + picture.Count());
   for (std::uint32_t& pixel : shot.pixels) pixel &= 0x00FFFFFF;
   return shot;
 }
