@@ -31,6 +31,7 @@
 #include "retrieval/feed_fetch.h"
 #include "retrieval/wininet_client_win.h"
 #include "settings/memory_byte_stream.h"
+#include "settings/settings_location.h"
 #include "settings/settings_stream.h"
 #include "win/handles.h"
 
@@ -43,7 +44,6 @@ using Clock = std::chrono::steady_clock;
 using tidewire::testing_support::CaptureScreen;
 using tidewire::testing_support::HostProcess;
 
-constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
 constexpr auto SampleEvery = 20s;
 // Every so often the switched feed misbehaves for one request, in turn in each of these ways.
 constexpr auto SwitchEvery = 180s;
@@ -108,10 +108,10 @@ bool StoreSettings(const std::string& base) {
   client.placement = RECT{40, 40, 640, 56};
   tidewire::UniqueRegKey key;
   return tidewire::SaveSettingsStream(record, stream) == 0 &&
-         ::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) == ERROR_SUCCESS &&
-         ::RegSetValueExW(key.Get(), L"Settings", 0, REG_BINARY, stream.Bytes().data(),
+         ::RegCreateKeyW(HKEY_CURRENT_USER, tidewire::SettingsKeyPath, key.Put()) == ERROR_SUCCESS &&
+         ::RegSetValueExW(key.Get(), tidewire::ControlSettingsValue, 0, REG_BINARY, stream.Bytes().data(),
                           static_cast<DWORD>(stream.Bytes().size())) == ERROR_SUCCESS &&
-         ::RegSetValueExW(key.Get(), L"ClientSettings", 0, REG_BINARY,
+         ::RegSetValueExW(key.Get(), tidewire::ClientSettingsValue, 0, REG_BINARY,
                           reinterpret_cast<const BYTE*>(&client), sizeof client) == ERROR_SUCCESS;
 }
 

@@ -2,7 +2,6 @@
 
 #include <olectl.h>
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <string>
 
@@ -13,17 +12,17 @@
 #include "control/gadget_identity_win.h"
 #include "settings/istream_byte_stream_win.h"
 #include "settings/language_defaults.h"
+#include "settings/settings_location.h"
 #include "settings/settings_stream.h"
 #include "win/com_boundary.h"
 #include "win/handles.h"
 #include "win/module.h"
+#include "win/property_frame.h"
+#include "win/registry_stream.h"
 
 namespace tidewire {
 namespace {
 
-constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR";
-constexpr wchar_t SettingsSubkey[] = L"TidewireGadget";
-constexpr wchar_t SettingsValue[] = L"Settings";
 // The text of the control's menu item in the library's string table.
 constexpr UINT PauseMenuString = 102;
 constexpr char KeptSettingsLine[] = "Stored settings could not be read: kept them unchanged\n";
@@ -161,19 +160,10 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::LoadSettings() {
     if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS) {
       return InitNew();
     }
-    // A missing value gives the defaults. (Some platforms open an empty stream for it, which
-    // would load as a damaged stream instead.)
-    if (::RegGetValueW(key.Get(), SettingsSubkey, SettingsValue, RRF_RT_ANY, nullptr, nullptr,
-                       nullptr) != ERROR_SUCCESS) {
-      return InitNew();
-    }
-    const ComPtr<IStream> stream = AdoptComPtr(
-        ::SHOpenRegStream2W(key.Get(), SettingsSubkey, SettingsValue, STGM_READ));
+    // A missing value gives the defaults.
+    const ComPtr<IStream> stream = OpenRegistryValueStream(
+        key.Get(), SettingsSubkey, ControlSettingsValue, STGM_READ, LoadSettingsSeekLine);
     if (!stream) return InitNew();
-    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) {
-      ::OutputDebugStringA("Failed to init registry stream to load settings\n");
-      return InitNew();
-    }
     Load(stream.Get());
     return S_OK;
   });
@@ -182,20 +172,9 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::LoadSettings() {
 HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
   return ComBoundary([&] {
     ComPtr<ISpecifyPropertyPages> specify;
-    if (FAILED(InnerUnknown()->QueryInterface(IID_PPV_ARGS(&specify)))) return S_OK;
-    CAUUID pages{};
-    if (FAILED(specify->GetPages(&pages))) return S_OK;
-    if (pages.cElems > 0 && pages.pElems != nullptr) {
-      ComPtr<IPropertyPage> page;
-      if (SUCCEEDED(::CoCreateInstance(pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_PPV_ARGS(&page)))) {
-        IUnknown* object = ControllingUnknown();
-        // Owned by a window, the frame stays above it even when it is a topmost container.
-        ::OleCreatePropertyFrame(OwnerWindow(), 0, 0, L"", 1, &object, 1, pages.pElems, 0, 0,
-                                 nullptr);
-      }
+    if (SUCCEEDED(InnerUnknown()->QueryInterface(IID_PPV_ARGS(&specify)))) {
+      ShowPropertyFrame(OwnerWindow(), *specify.Get(), ControllingUnknown());
     }
-    ::CoTaskMemFree(pages.pElems);
     return S_OK;
   });
 }
@@ -208,14 +187,9 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::SaveSettings() {
     }
     UniqueRegKey key;
     if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS) return S_OK;
-    const ComPtr<IStream> stream = AdoptComPtr(
-        ::SHOpenRegStream2W(key.Get(), SettingsSubkey, SettingsValue, STGM_WRITE));
-    if (!stream) return S_OK;
-    if (FAILED(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) {
-      ::OutputDebugStringA("Failed to init registry stream to save settings\n");
-    } else if (FAILED(Save(stream.Get(), TRUE))) {
-      ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
-    }
+    const ComPtr<IStream> stream = OpenRegistryValueStream(
+        key.Get(), SettingsSubkey, ControlSettingsValue, STGM_WRITE, SaveSettingsSeekLine);
+    if (stream && FAILED(Save(stream.Get(), TRUE))) ::OutputDebugStringA(SaveSettingsWriteLine);
     // Releasing the write stream stores its bytes as the value.
     return S_OK;
   });
@@ -434,11 +408,7 @@ bool CTidewireGadget::SetCursorHandler() {
 HRESULT STDMETHODCALLTYPE CTidewireGadget::QueryContextMenu(HMENU menu, UINT index, UINT first,
                                                             UINT, UINT) {
   return ComBoundary([&] {
-    // LoadStringW with a zero length hands out the resource's own read-only text.
-    const wchar_t* text = nullptr;
-    const int length =
-        ::LoadStringW(CodeModule(), PauseMenuString, reinterpret_cast<LPWSTR>(&text), 0);
-    const std::wstring item = length > 0 ? std::wstring(text, length) : std::wstring();
+    const std::wstring item = ModuleString(CodeModule(), PauseMenuString);
     ::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, first, item.c_str());
     if (engine_->Paused()) ::CheckMenuItem(menu, first, MF_BYCOMMAND | MF_CHECKED);
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "settings/memory_byte_stream.h"
+#include "settings/settings_location.h"
 #include "settings/settings_stream.h"
 #include "win/handles.h"
 
@@ -35,7 +36,6 @@ using tidewire::testing_support::CaptureScreen;
 using tidewire::testing_support::HostProcess;
 using tidewire::testing_support::ScreenPixels;
 
-constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
 // Every feed of the list active, a moderate speed, no pause between lines.
 constexpr std::int32_t DemoSpeed = 6;
 constexpr int FrameMs = 50;
@@ -58,12 +58,12 @@ bool StoreSettings(HKEY key, const std::u16string& feeds) {
   record.speech_speed = DemoSpeed;
   tidewire::MemoryByteStream stream;
   return tidewire::SaveSettingsStream(record, stream) == 0 &&
-         SetBinary(key, L"Settings", stream.Bytes().data(), stream.Bytes().size());
+         SetBinary(key, tidewire::ControlSettingsValue, stream.Bytes().data(), stream.Bytes().size());
 }
 
 // On the first start the band is placed wide near the bottom of the screen, on top.
 bool PlaceBandOnFirstStart(HKEY key) {
-  if (::RegQueryValueExW(key, L"ClientSettings", nullptr, nullptr, nullptr, nullptr) ==
+  if (::RegQueryValueExW(key, tidewire::ClientSettingsValue, nullptr, nullptr, nullptr, nullptr) ==
       ERROR_SUCCESS) {
     return true;
   }
@@ -75,7 +75,7 @@ bool PlaceBandOnFirstStart(HKEY key) {
   const std::int32_t record[5] = {
       1, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
       static_cast<std::int32_t>(left + width), static_cast<std::int32_t>(top + 16)};
-  return SetBinary(key, L"ClientSettings", record, sizeof(record));
+  return SetBinary(key, tidewire::ClientSettingsValue, record, sizeof(record));
 }
 
 std::wstring Wide(const char* text) {
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   }
   tidewire::UniqueRegKey key;
   const std::wstring feeds = Wide(argv[2]);
-  if (::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKey, key.Put()) != ERROR_SUCCESS ||
+  if (::RegCreateKeyW(HKEY_CURRENT_USER, tidewire::SettingsKeyPath, key.Put()) != ERROR_SUCCESS ||
       !StoreSettings(key.Get(), std::u16string(feeds.begin(), feeds.end())) ||
       !PlaceBandOnFirstStart(key.Get())) {
     std::fprintf(stderr, "demo_run_win: cannot store the settings\n");

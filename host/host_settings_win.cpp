@@ -1,30 +1,17 @@
 #include "host/host_settings_win.h"
 
-#include <shlwapi.h>
-
+#include "settings/settings_location.h"
 #include "win/com.h"
 #include "win/handles.h"
+#include "win/registry_stream.h"
 
 namespace tidewire {
 namespace {
 
-constexpr wchar_t SettingsKey[] = L"SOFTWARE\\QUENMAR";
-constexpr wchar_t SettingsSubkey[] = L"TidewireGadget";
-constexpr wchar_t ControlValue[] = L"Settings";
-constexpr wchar_t ClientValue[] = L"ClientSettings";
-
-// A stream over a value of the subkey; null when there is none. For reading, a value that does
-// not exist gives none (some platforms would open an empty stream for it).
-ComPtr<IStream> OpenValueStream(HKEY key, const wchar_t* value, DWORD mode) {
-  if (mode == STGM_READ && ::RegGetValueW(key, SettingsSubkey, value, RRF_RT_ANY, nullptr, nullptr,
-                                          nullptr) != ERROR_SUCCESS) {
-    return nullptr;
-  }
-  return AdoptComPtr(::SHOpenRegStream2W(key, SettingsSubkey, value, mode));
-}
-
-bool SeekToStart(IStream& stream) {
-  return SUCCEEDED(stream.Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr));
+// A stream over a value of the settings subkey, at its start; null when there is none.
+ComPtr<IStream> OpenValueStream(HKEY key, const wchar_t* value, DWORD mode,
+                                const char* seekFailureLine) {
+  return OpenRegistryValueStream(key, SettingsSubkey, value, mode, seekFailureLine);
 }
 
 // Reads exactly sizeof(field) bytes into `field`; a shorter read leaves the field as it was.
@@ -38,18 +25,17 @@ void ReadField(IStream& stream, Field& field) {
 // Copies what was written into `from` (from its start to its current position) into `to`.
 bool CopyStream(IStream& from, IStream& to) {
   ULARGE_INTEGER size{};
-  if (FAILED(from.Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &size)) || !SeekToStart(from)) {
+  if (FAILED(from.Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &size)) ||
+      FAILED(from.Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr))) {
     return false;
   }
   return SUCCEEDED(from.CopyTo(&to, size, nullptr, nullptr));
 }
 
 void LoadControlSettings(HKEY key, IPersistStreamInit& persist) {
-  const ComPtr<IStream> stream = OpenValueStream(key, ControlValue, STGM_READ);
+  const ComPtr<IStream> stream =
+      OpenValueStream(key, ControlSettingsValue, STGM_READ, LoadSettingsSeekLine);
   if (!stream) {
-    persist.InitNew();
-  } else if (!SeekToStart(*stream.Get())) {
-    ::OutputDebugStringA("Failed to init registry stream to load settings\n");
     persist.InitNew();
   } else if (FAILED(persist.Load(stream.Get()))) {
     ::OutputDebugStringA("Failed to read from registry stream to load settings\n");
@@ -58,12 +44,10 @@ void LoadControlSettings(HKEY key, IPersistStreamInit& persist) {
 }
 
 void LoadClientSettings(HKEY key, ClientSettings& client) {
-  const ComPtr<IStream> stream = OpenValueStream(key, ClientValue, STGM_READ);
+  const ComPtr<IStream> stream = OpenValueStream(
+      key, ClientSettingsValue, STGM_READ,
+      "Failed to init registry stream to load client settings\n");
   if (!stream) return;
-  if (!SeekToStart(*stream.Get())) {
-    ::OutputDebugStringA("Failed to init registry stream to load client settings\n");
-    return;
-  }
   ReadField(*stream.Get(), client.stayOnTop);
   ReadField(*stream.Get(), client.placement);
 }
@@ -90,23 +74,18 @@ void SaveHostSettings(IPersistStreamInit& persist, const ClientSettings& client)
   HRESULT result = ::CreateStreamOnHGlobal(nullptr, TRUE, &saved);
   if (SUCCEEDED(result)) result = persist.Save(saved.Get(), TRUE);
   if (result == S_OK) {
-    if (const ComPtr<IStream> stream = OpenValueStream(key.Get(), ControlValue, STGM_WRITE)) {
-      if (!SeekToStart(*stream.Get())) {
-        ::OutputDebugStringA("Failed to init registry stream to save settings\n");
-      } else if (!CopyStream(*saved.Get(), *stream.Get())) {
-        ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
-      }
+    if (const ComPtr<IStream> stream = OpenValueStream(key.Get(), ControlSettingsValue,
+                                                       STGM_WRITE, SaveSettingsSeekLine)) {
+      if (!CopyStream(*saved.Get(), *stream.Get())) ::OutputDebugStringA(SaveSettingsWriteLine);
     }
   } else if (FAILED(result)) {
-    ::OutputDebugStringA("Failed to write to registry stream to save settings\n");
+    ::OutputDebugStringA(SaveSettingsWriteLine);
   }
-  if (const ComPtr<IStream> stream = OpenValueStream(key.Get(), ClientValue, STGM_WRITE)) {
-    if (!SeekToStart(*stream.Get())) {
-      ::OutputDebugStringA("Failed to init registry stream to save client settings\n");
-    } else {
-      stream->Write(&client.stayOnTop, sizeof(client.stayOnTop), nullptr);
-      stream->Write(&client.placement, sizeof(client.placement), nullptr);
-    }
+  if (const ComPtr<IStream> stream =
+          OpenValueStream(key.Get(), ClientSettingsValue, STGM_WRITE,
+                          "Failed to init registry stream to save client settings\n")) {
+    stream->Write(&client.stayOnTop, sizeof(client.stayOnTop), nullptr);
+    stream->Write(&client.placement, sizeof(client.placement), nullptr);
   }
 }
 

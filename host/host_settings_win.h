@@ -1,7 +1,7 @@
 #pragma once
 // The host's own settings, "ClientSettings", and the order in which the host reads and writes
-// them together with the control's "Settings", both under the current user's
-// SOFTWARE\QUENMAR\TidewireGadget.
+// them together with the control's "Settings", both under the settings key of
+// settings/settings_location.h.
 
 #include <ocidl.h>
 #include <windows.h>

@@ -1,12 +1,12 @@
 #include "host/main_dlg_win.h"
 
-#include <olectl.h>
 #include <windowsx.h>
 
 #include "host/about_dlg_win.h"
 #include "host/host_geometry_win.h"
 #include "win/module.h"
 #include "win/handles.h"
+#include "win/property_frame.h"
 
 namespace tidewire {
 namespace {
@@ -19,14 +19,6 @@ constexpr DWORD HoverTime = 10;
 constexpr wchar_t NormalWindowTitle[] = L"Tidewire";
 
 // The page list of ISpecifyPropertyPages, freed when it goes.
-struct PageList {
-  CAUUID pages{};
-  PageList() = default;
-  PageList(const PageList&) = delete;
-  PageList& operator=(const PageList&) = delete;
-  ~PageList() { ::CoTaskMemFree(pages.pElems); }
-};
-
 bool IsMouseMessage(UINT message) {
   return message >= WM_MOUSEFIRST && message <= WM_MBUTTONDBLCLK;
 }
@@ -288,19 +280,7 @@ void CMainDlg::ToggleStayOnTop() {
 void CMainDlg::ShowOptions() {
   ComPtr<ISpecifyPropertyPages> specify;
   if (!gadget_ || FAILED(gadget_.As(&specify))) return;
-  PageList list;
-  if (FAILED(specify->GetPages(&list.pages)) || list.pages.cElems == 0 ||
-      list.pages.pElems == nullptr) {
-    return;
-  }
-  // The page must be creatable in process before the frame is asked to show it.
-  ComPtr<IPropertyPage> page;
-  if (FAILED(::CoCreateInstance(list.pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&page)))) {
-    return;
-  }
-  IUnknown* object = gadget_.Get();
-  ::OleCreatePropertyFrame(Handle(), 0, 0, L"", 1, &object, 1, list.pages.pElems, 0, 0, nullptr);
+  ShowPropertyFrame(Handle(), *specify.Get(), gadget_.Get());
 }
 
 void CMainDlg::CloseHost(int exitCode) {

@@ -18,14 +18,10 @@ INT_PTR CALLBACK MeasuringDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE;
 
 // A copy of a string resource in task memory, as PROPPAGEINFO hands strings out.
 LPOLESTR TaskMemString(UINT id) {
-  const wchar_t* text = nullptr;
-  // With no buffer, LoadStringW gives the resource's own read-only text and its length.
-  const int length = ::LoadStringW(CodeModule(), id, reinterpret_cast<LPWSTR>(&text), 0);
-  const std::size_t chars = length > 0 ? static_cast<std::size_t>(length) : 0;
-  auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc((chars + 1) * sizeof(wchar_t)));
+  const std::wstring text = ModuleString(CodeModule(), id);
+  auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
   if (copy == nullptr) return nullptr;
-  if (chars > 0) std::memcpy(copy, text, chars * sizeof(wchar_t));
-  copy[chars] = L'\0';
+  std::memcpy(copy, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
   return copy;
 }
 

@@ -15,4 +15,11 @@ std::wstring ModuleFileName(HINSTANCE module) {
   }
 }
 
+std::wstring ModuleString(HINSTANCE module, UINT id) {
+  // With no buffer, LoadStringW gives the resource's own read-only text and its length.
+  const wchar_t* text = nullptr;
+  const int length = ::LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 ? std::wstring(text, static_cast<std::size_t>(length)) : std::wstring();
+}
+
 }  // namespace tidewire

@@ -14,4 +14,7 @@ inline HINSTANCE CodeModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase)
 // The full path of a module's file; empty if it cannot be had.
 std::wstring ModuleFileName(HINSTANCE module);
 
+// The text of string resource `id` of `module`; empty if it has none.
+std::wstring ModuleString(HINSTANCE module, UINT id);
+
 }  // namespace tidewire

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "settings/memory_byte_stream.h"
+#include "settings/settings_location.h"
 #include "settings/settings_stream.h"
 #include "tests/support/host_process_win.h"
 #include "tests/support/feed_server_port.h"
@@ -37,7 +38,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The built program, on the drive that Wine maps to the root of the file system.
 const std::wstring HostProgram = std::wstring(L"Z:") + TIDEWIRE_HOST_APP;
-constexpr wchar_t ValuesKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
 constexpr WPARAM ExitCommand = 1;
 constexpr WPARAM StayOnTopCommand = 1020;
 constexpr WPARAM AboutCommand = 57664;
@@ -46,7 +46,7 @@ constexpr LONG_PTR TopmostTool = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
 Bytes ReadValue(const wchar_t* name) {
   Bytes bytes(4096);
   DWORD size = static_cast<DWORD>(bytes.size());
-  if (::RegGetValueW(HKEY_CURRENT_USER, ValuesKey, name, RRF_RT_REG_BINARY, nullptr, bytes.data(),
+  if (::RegGetValueW(HKEY_CURRENT_USER, SettingsKeyPath, name, RRF_RT_REG_BINARY, nullptr, bytes.data(),
                      &size) != ERROR_SUCCESS) {
     return {};
   }
@@ -56,13 +56,13 @@ Bytes ReadValue(const wchar_t* name) {
 
 void WriteValue(const wchar_t* name, const Bytes& bytes) {
   UniqueRegKey key;
-  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, ValuesKey, key.Put()), ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, key.Put()), ERROR_SUCCESS);
   ASSERT_EQ(::RegSetValueExW(key.Get(), name, 0, REG_BINARY, bytes.data(),
                              static_cast<DWORD>(bytes.size())),
             ERROR_SUCCESS);
 }
 
-void DeleteValue(const wchar_t* name) { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, ValuesKey, name); }
+void DeleteValue(const wchar_t* name) { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, SettingsKeyPath, name); }
 
 Bytes ClientRecord(std::int32_t stayOnTop, RECT rect) {
   Bytes bytes(20);
@@ -159,12 +159,12 @@ class HostProbe : public ::testing::Test {
     // told apart by their absence.
     Bytes stored = ControlSettings();
     stored.insert(stored.end(), {0xEE, 0xEE, 0xEE, 0xEE});
-    WriteValue(L"Settings", stored);
-    DeleteValue(L"ClientSettings");
+    WriteValue(ControlSettingsValue, stored);
+    DeleteValue(ClientSettingsValue);
   }
   void TearDown() override {
     host_.reset();
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, ValuesKey);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
   }
 
   // Starts the program and waits for its window.
@@ -186,8 +186,8 @@ class HostProbe : public ::testing::Test {
 
   // The values after a run: the control's settings written back, and the client record.
   void ExpectValuesWritten(std::int32_t stayOnTop, RECT rect) {
-    EXPECT_EQ(ReadValue(L"Settings"), ControlSettings());
-    EXPECT_EQ(ReadValue(L"ClientSettings"), ClientRecord(stayOnTop, rect));
+    EXPECT_EQ(ReadValue(ControlSettingsValue), ControlSettings());
+    EXPECT_EQ(ReadValue(ClientSettingsValue), ClientRecord(stayOnTop, rect));
   }
 
   std::optional<HostProcess> host_;
@@ -207,7 +207,7 @@ TEST_F(HostProbe, FirstStartCentresATopmostToolWindowAndExitSavesBothValues) {
 
 TEST_F(HostProbe, SavedNormalWindowIsRestoredExactlyAndAltF4SavesIt) {
   const RECT saved{100, 100, 400, 116};
-  WriteValue(L"ClientSettings", ClientRecord(0, saved));
+  WriteValue(ClientSettingsValue, ClientRecord(0, saved));
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf(saved));
@@ -250,7 +250,7 @@ TEST_F(HostProbe, UnusableSavedPlacementsAreCentred) {
   };
   for (const Case& tried : cases) {
     SCOPED_TRACE(tried.what);
-    WriteValue(L"ClientSettings", tried.record);
+    WriteValue(ClientSettingsValue, tried.record);
     const HWND window = Start();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf(CentredRect(window)));
@@ -261,7 +261,7 @@ TEST_F(HostProbe, UnusableSavedPlacementsAreCentred) {
 
 TEST_F(HostProbe, SavedPlacementWiderThanTheWorkAreaIsCutToItsWidth) {
   const RECT work = PrimaryWorkArea();
-  WriteValue(L"ClientSettings", ClientRecord(1, {work.left, 100, work.right + 500, 116}));
+  WriteValue(ClientSettingsValue, ClientRecord(1, {work.left, 100, work.right + 500, 116}));
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf({work.left, 100, work.right, 116}));
@@ -281,7 +281,7 @@ TEST_F(HostProbe, SessionEndWritesTheValuesOnlyWhenTheSessionEnds) {
   ::SendMessageTimeoutW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
                         &answer);
   EXPECT_FALSE(host_->WaitForExit(500ms).has_value());
-  EXPECT_EQ(ReadValue(L"ClientSettings"), Bytes{});
+  EXPECT_EQ(ReadValue(ClientSettingsValue), Bytes{});
 
   ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
                         &answer);
@@ -294,13 +294,13 @@ TEST_F(HostProbe, StoredSettingsTheControlCannotReadAreKeptAtExit) {
   Bytes newer = ControlSettings();
   newer[0] = 0x01;
   newer[1] = 0x0A;
-  WriteValue(L"Settings", newer);
+  WriteValue(ControlSettingsValue, newer);
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
   const RECT placed = WindowRect(window);
   EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
-  EXPECT_EQ(ReadValue(L"Settings"), newer);
-  EXPECT_EQ(ReadValue(L"ClientSettings"), ClientRecord(1, placed));
+  EXPECT_EQ(ReadValue(ControlSettingsValue), newer);
+  EXPECT_EQ(ReadValue(ClientSettingsValue), ClientRecord(1, placed));
 }
 
 TEST_F(HostProbe, SizingKeepsTheMinimumAndTheEdgesGrabAsBordersAndCaption) {
@@ -475,7 +475,7 @@ TEST_F(HostProbe, LeftClickOpensThePassingStoryInTheBrowser) {
   ASSERT_NE(port, 0) << "the feed server is not running";
   const std::wstring feed = L"http://127.0.0.1:" + std::to_wstring(port) + L"/feeds/one.xml";
   // The slowest useful speed keeps the first story on the band for many seconds.
-  WriteValue(L"Settings", ControlSettings(std::u16string(feed.begin(), feed.end()), 0));
+  WriteValue(ControlSettingsValue, ControlSettings(std::u16string(feed.begin(), feed.end()), 0));
   const testing_support::OpenedLinks opened(L"tidewire_host_opened.txt");
   const testing_support::HttpHandlerOverride browser(opened.Path());
   const HWND window = Start();

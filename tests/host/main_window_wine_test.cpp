@@ -16,6 +16,7 @@
 #include "host/main_dlg_win.h"
 #include "ole/class_factory.h"
 #include "ole/com_object.h"
+#include "settings/settings_location.h"
 #include "tests/server/library_under_test.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
@@ -24,15 +25,14 @@
 namespace tidewire {
 namespace {
 
-constexpr wchar_t ValuesKey[] = L"SOFTWARE\\QUENMAR\\TidewireGadget";
 
 void WriteClientSettings(std::int32_t stayOnTop, const RECT& rect) {
   std::uint8_t bytes[20];
   std::memcpy(bytes, &stayOnTop, 4);
   std::memcpy(bytes + 4, &rect, 16);
   UniqueRegKey key;
-  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, ValuesKey, key.Put()), ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetValueExW(key.Get(), L"ClientSettings", 0, REG_BINARY, bytes, sizeof(bytes)),
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, key.Put()), ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExW(key.Get(), ClientSettingsValue, 0, REG_BINARY, bytes, sizeof(bytes)),
             ERROR_SUCCESS);
 }
 
@@ -89,8 +89,8 @@ std::vector<MenuItem> RightClickMenu(HWND window) {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::RegDeleteKeyW(HKEY_CURRENT_USER, ValuesKey); }
-  void TearDown() override { ::RegDeleteKeyW(HKEY_CURRENT_USER, ValuesKey); }
+  void SetUp() override { ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath); }
+  void TearDown() override { ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath); }
 
   ComInitialization com_;
 };
@@ -259,9 +259,9 @@ TEST_F(MainWindowTest, ReadsTheControlsSettingsThenItsOwnAndSavesBeforeSaveSetti
   WriteClientSettings(1, {300, 300, 600, 316});
   {
     UniqueRegKey key;
-    ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, ValuesKey, key.Put()), ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, key.Put()), ERROR_SUCCESS);
     const BYTE stored[] = {1, 2, 3, 4};
-    ::RegSetValueExW(key.Get(), L"Settings", 0, REG_BINARY, stored, sizeof(stored));
+    ::RegSetValueExW(key.Get(), ControlSettingsValue, 0, REG_BINARY, stored, sizeof(stored));
   }
   recordedCalls.clear();
   const RecordingGadgetClass recording;

@@ -15,6 +15,7 @@
 
 #include "control/tidewire_gadget_win.h"
 #include "settings/language_defaults.h"
+#include "settings/settings_location.h"
 #include "settings/settings_record.h"
 #include "tests/server/library_under_test.h"
 #include "tests/support/debug_output_monitor_win.h"
@@ -294,7 +295,7 @@ TEST_F(GadgetComTest, PersistsThroughContainerStreamsAndKeepsTheDirtyFlag) {
 std::vector<std::uint8_t> RegistrySettings() {
   std::vector<std::uint8_t> bytes(65536);
   DWORD size = static_cast<DWORD>(bytes.size());
-  if (::RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget", L"Settings",
+  if (::RegGetValueW(HKEY_CURRENT_USER, SettingsKeyPath, ControlSettingsValue,
                      RRF_RT_REG_BINARY, nullptr, bytes.data(), &size) != ERROR_SUCCESS) {
     return {};
   }
@@ -303,9 +304,9 @@ std::vector<std::uint8_t> RegistrySettings() {
 }
 
 TEST_F(GadgetComTest, SavesToAndLoadsFromTheUserRegistry) {
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget");
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
   UniqueRegKey subkey;
-  ::RegCreateKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget", subkey.Put());
+  ::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, subkey.Put());
   const ComPtr<ITidewireGadget> gadget = Create();
   ComPtr<IPersistStreamInit> persist;
   gadget.As(&persist);
@@ -323,14 +324,14 @@ TEST_F(GadgetComTest, SavesToAndLoadsFromTheUserRegistry) {
   int delay = 0;
   other->get_DelayBetweenFeeds(&delay);
   EXPECT_EQ(delay, 42);
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget");
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
 }
 
 void StoreSettings(const std::vector<std::uint8_t>& bytes) {
   UniqueRegKey subkey;
-  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget", subkey.Put()),
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, subkey.Put()),
             ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetValueExW(subkey.Get(), L"Settings", 0, REG_BINARY, bytes.data(),
+  ASSERT_EQ(::RegSetValueExW(subkey.Get(), ControlSettingsValue, 0, REG_BINARY, bytes.data(),
                              static_cast<DWORD>(bytes.size())),
             ERROR_SUCCESS);
 }
@@ -373,7 +374,7 @@ TEST_F(GadgetComTest, StoredSettingsItCannotReadAreKeptUntilASettingChanges) {
   EXPECT_EQ(gadget->SaveSettings(), S_OK);
   EXPECT_EQ(RegistrySettings(), Saved(*persist.Get()));
   EXPECT_NE(RegistrySettings(), newer);
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\QUENMAR\\TidewireGadget");
+  ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
 }
 
 TEST_F(GadgetComTest, LiveObjectsAndServerLocksKeepTheLibraryLoaded) {
