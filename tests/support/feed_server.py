@@ -362,11 +362,11 @@ def write_port(path, port):
     os.replace(path + ".tmp", path)
 
 
-def start_tls_listeners(server, specs, state_dir):
+def start_tls_listeners(server, options, state_dir):
     """One listener per NAME=CERT,KEY, serving in a thread of its own; returns them."""
     listeners = []
-    for spec in specs:
-        name, _, files = spec.partition("=")
+    for option in options:
+        name, _, files = option.partition("=")
         cert, _, key = files.partition(",")
         listener = FeedServer(server.root, log_of=server)
         listener.tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -459,7 +459,7 @@ def start(args):
         if os.path.exists(port_file):
             os.remove(port_file)
         log = open(os.path.join(args.state_dir, "server.log"), "ab")
-        https = [option for spec in args.https or [] for option in ("--https", spec)]
+        https = [option for given in args.https or [] for option in ("--https", given)]
         subprocess.Popen([sys.executable, os.path.abspath(__file__), "serve", "--root", args.root,
                           "--state-dir", args.state_dir, "--lifetime", str(args.lifetime)]
                          + https,
