@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/host/host_process_win.h"
+#include "tests/support/host_process_win.h"
 #include "win/handles.h"
 
 namespace {
