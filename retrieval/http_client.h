@@ -21,7 +21,7 @@ class HttpRequest {
 
   // Reads the next part of the response body into `buffer`. Returns the number of bytes read,
   // 0 at the end of the body, or nothing when the read failed, was aborted or ran past the
-  // session's deadline. A read may wait until the buffer is full or the body has ended (WinINet
+  // session's deadline. A body that ends before the length its response announced has failed. A read may wait until the buffer is full or the body has ended (WinINet
   // does).
   virtual std::optional<std::size_t> Read(std::span<char> buffer) = 0;
 

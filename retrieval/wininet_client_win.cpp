@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -211,19 +212,37 @@ std::optional<std::u16string> RedirectTarget(HINTERNET request, const std::wstri
   }
 }
 
+// The body length the response announces; nothing when it announces none or one that is not a
+// plain decimal number.
+std::optional<std::uint64_t> AnnouncedLength(HINTERNET request) {
+  const std::wstring value = QueryHeader(request, HTTP_QUERY_CONTENT_LENGTH);
+  if (value.empty() || value.size() > 19) return std::nullopt;
+  std::uint64_t length = 0;
+  for (const wchar_t digit : value) {
+    if (digit < L'0' || digit > L'9') return std::nullopt;
+    length = length * 10 + static_cast<std::uint64_t>(digit - L'0');
+  }
+  return length;
+}
+
 class WinInetSession;
 
 class WinInetRequest : public HttpRequest {
  public:
-  WinInetRequest(WinInetSession& session, HINTERNET handle) : session_(session), handle_(handle) {}
+  WinInetRequest(WinInetSession& session, HINTERNET handle)
+      : session_(session), handle_(handle), announced_(AnnouncedLength(handle)) {}
   ~WinInetRequest() override;
 
+  // WinINet ends the body without an error when the server closes or resets the connection
+  // early; a body shorter than its announced length is a failed read here, not a shorter feed.
   std::optional<std::size_t> Read(std::span<char> buffer) override;
   void Abort() noexcept override;
 
  private:
   WinInetSession& session_;
   HINTERNET handle_;
+  const std::optional<std::uint64_t> announced_;
+  std::uint64_t received_ = 0;
 };
 
 // One internet handle with at most one request at a time. Calls run asynchronously and are
@@ -369,7 +388,11 @@ class WinInetSession : public HttpSession {
 WinInetRequest::~WinInetRequest() { session_.CloseRequest(handle_); }
 
 std::optional<std::size_t> WinInetRequest::Read(std::span<char> buffer) {
-  return session_.Read(handle_, buffer);
+  const std::optional<std::size_t> count = session_.Read(handle_, buffer);
+  if (!count) return std::nullopt;
+  received_ += *count;
+  if (*count == 0 && announced_ && received_ < *announced_) return std::nullopt;
+  return count;
 }
 
 void WinInetRequest::Abort() noexcept { session_.Abort(); }

@@ -86,6 +86,19 @@ TEST_F(PreviewFetchWineTest, UnreachableAddressIsAnUnreadableInput) {
   EXPECT_NE(outcome.err.find("cannot read " + address), std::string::npos) << outcome.err;
 }
 
+TEST_F(PreviewFetchWineTest, BodyCutShortOfItsLengthIsAnUnreadableInput) {
+  // All of one.xml but its final line feed: a complete document, yet not the announced body.
+  for (const std::string way : {"cut", "reset"}) {
+    const std::string address = base_ + "/" + way + "/one.xml?after=360";
+    const Outcome outcome = RunPreviewProgram({address});
+    EXPECT_EQ(outcome.exitCode, 2u) << way;
+    EXPECT_EQ(outcome.out, "") << way;
+    EXPECT_NE(outcome.err.find("cannot read " + address + ": reading the response failed"),
+              std::string::npos)
+        << outcome.err;
+  }
+}
+
 TEST_F(PreviewFetchWineTest, BodyOverTheBoundIsAnUnreadableInput) {
   const std::string address = base_ + "/feeds/one.xml?pad=" + std::to_string(33 << 20);
   const Outcome outcome = RunPreviewProgram({address});
