@@ -6,7 +6,9 @@ namespace tidewire {
 
 FeedsHeadlineSource::FeedsHeadlineSource(std::unique_ptr<Feeds> feeds) : feeds_(std::move(feeds)) {}
 
-Headline FeedsHeadlineSource::NextHeadline() { return feeds_->NextHeadline(); }
+Headline FeedsHeadlineSource::NextHeadline(std::u16string_view connectingMessage) {
+  return feeds_->NextHeadline(connectingMessage);
+}
 
 void FeedsHeadlineSource::SetFeedList(std::u16string_view text) { feeds_->SetFeedList(text); }
 

@@ -12,7 +12,7 @@ class FeedsHeadlineSource : public HeadlineSource {
  public:
   explicit FeedsHeadlineSource(std::unique_ptr<Feeds> feeds);
 
-  Headline NextHeadline() override;
+  Headline NextHeadline(std::u16string_view connectingMessage) override;
   void SetFeedList(std::u16string_view text) override;
   void SetActiveFlags(std::u16string_view text) override;
   void SetRefreshMs(std::uint32_t refreshMs) override;

@@ -17,8 +17,9 @@ class HeadlineSource {
  public:
   virtual ~HeadlineSource() = default;
 
-  // The next published headline, cyclically, or the connecting record while none is published.
-  virtual Headline NextHeadline() = 0;
+  // The next published headline, cyclically, or the connecting record (with `connectingMessage`,
+  // the control's text in its current language) while none is published.
+  virtual Headline NextHeadline(std::u16string_view connectingMessage) = 0;
   // Replaces the feed addresses, drops the published headlines and restarts the downloads.
   virtual void SetFeedList(std::u16string_view text) = 0;
   // Replaces the active flags without restarting the downloads.

@@ -38,7 +38,8 @@ TickerEngine::TickerEngine(HeadlineSourceFactory makeSource, std::function<void(
   feeds_ = makeSource(msgWindow_.Handle());
   if (feeds_) {
     ApplyRefreshRate();
-    state_.SetCurrentHeadline(feeds_->NextHeadline());
+    state_.SetCurrentHeadline(
+        feeds_->NextHeadline(ProcessLanguageDefaults().ConnectingMessage()));
   }
   delayEvent_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   // Nothing is published yet: this takes the connecting record, which stays replaceable.
@@ -92,7 +93,9 @@ void TickerEngine::SetRefreshMs(std::uint32_t refreshMs) {
   if (feeds_) feeds_->SetRefreshMs(refreshMs);
 }
 
-void TickerEngine::AdvanceHeadline() { state_.AdvanceHeadline(feeds_.get()); }
+void TickerEngine::AdvanceHeadline() {
+  state_.AdvanceHeadline(feeds_.get(), ProcessLanguageDefaults().Snapshot());
+}
 
 void TickerEngine::IncrementFeed() {
   if (state_.IncrementFeed(settings_.speech_speed) == TickerState::TickOutcome::LineRetired) {

@@ -34,14 +34,13 @@ void TickerState::CheckLineDone(std::int32_t compositionWidth, std::int32_t text
   if (std::int64_t{scrollOffset_} > std::int64_t{compositionWidth} + textWidth) lineDone_ = true;
 }
 
-void TickerState::AdvanceHeadline(HeadlineSource* source) {
+void TickerState::AdvanceHeadline(HeadlineSource* source, const LanguageDefaults& language) {
   if (source == nullptr || !needNextHeadline_) return;
   needNextHeadline_ = false;
   betweenLines_ = false;
   scrollOffset_ = 0;
-  currentHeadline_ = source->NextHeadline();
-  const LanguageDefaults defaults = ProcessLanguageDefaults().Snapshot();
-  if (IsStatusText(currentHeadline_.text, defaults.ConnectingMessage, defaults.NoFeedsMessage)) {
+  currentHeadline_ = source->NextHeadline(language.ConnectingMessage);
+  if (IsStatusText(currentHeadline_.text, language.ConnectingMessage, language.NoFeedsMessage)) {
     needNextHeadline_ = true;
   }
 }

@@ -10,6 +10,7 @@
 
 #include "control/headline_source.h"
 #include "processing/headline.h"
+#include "settings/language_defaults.h"
 
 namespace tidewire {
 
@@ -51,9 +52,10 @@ class TickerState {
   // text was placed, exceeds the frame width plus the text width.
   void CheckLineDone(std::int32_t compositionWidth, std::int32_t textWidth);
 
-  // Takes the next line from `source` when one is wanted. A status text stays replaceable, so the
+  // Takes the next line from `source` when one is wanted; `language` gives the connecting and
+  // no-feeds texts of the control's current language. A status text stays replaceable, so the
   // next announcement replaces it at once. A missing source changes nothing.
-  void AdvanceHeadline(HeadlineSource* source);
+  void AdvanceHeadline(HeadlineSource* source, const LanguageDefaults& language);
 
   // Drawing shows the connecting text in the current language: when `connectingMessage` is a
   // translation, a current text that is exactly the built-in English one is replaced by it in

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "settings/feed_list.h"
-#include "settings/language_defaults.h"
 
 namespace tidewire {
 namespace {
@@ -37,9 +36,9 @@ Feeds::Feeds(FeedsPlatform platform) : platform_(std::move(platform)) {}
 
 Feeds::~Feeds() { StopWorker(); }
 
-Headline Feeds::NextHeadline() {
+Headline Feeds::NextHeadline(std::u16string_view connectingMessage) {
   Headline result;
-  result.text = ProcessLanguageDefaults().ConnectingMessage();
+  result.text = connectingMessage;
   std::lock_guard guard(lock_);
   if (!headlines_.empty()) {
     result = headlines_[nextIndex_];

@@ -35,8 +35,9 @@ class Feeds {
   // Stops the worker, aborting a connection or read in progress, and waits for it.
   virtual ~Feeds();
 
-  // The next published headline, cyclically; the connecting record while nothing is published.
-  Headline NextHeadline();
+  // The next published headline, cyclically; the connecting record, with the caller's
+  // `connectingMessage`, while nothing is published.
+  Headline NextHeadline(std::u16string_view connectingMessage);
 
   // Stops the worker, replaces the feed addresses, empties the published list and starts a new
   // worker (also for a list without addresses). A connection or read in progress is aborted: its

@@ -17,11 +17,15 @@ namespace {
 
 using Outcome = TickerState::TickOutcome;
 
-// The process-wide texts are changed by some cases; every case starts and ends in English.
+// The status texts of a language, as the engine hands them to the state.
+LanguageDefaults Language(const char16_t* code) {
+  LanguageDefaults defaults = EnglishLanguageDefaults();
+  ApplyLanguage(defaults, code);
+  return defaults;
+}
+
 class TickerStateTest : public ::testing::Test {
  protected:
-  void SetUp() override { ProcessLanguageDefaults().SetLanguage(u"en"); }
-  void TearDown() override { ProcessLanguageDefaults().SetLanguage(u"en"); }
 
   // Ticks and draws a frame after every tick, as the timer and the container do, until the
   // drawing finds the line done. Returns the number of ticks.
@@ -35,12 +39,13 @@ class TickerStateTest : public ::testing::Test {
     return ticks;
   }
 
+  const LanguageDefaults english = EnglishLanguageDefaults();
   TickerState state;
   FakeHeadlineSource source{{LineWithText(u"One"), LineWithText(u"Two")}};
 };
 
 TEST_F(TickerStateTest, LifeOfOneLineWithDefaultSettings) {
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   ASSERT_EQ(state.CurrentHeadline(), LineWithText(u"One"));
   EXPECT_FALSE(state.NeedNextHeadline());
   EXPECT_FALSE(state.BetweenLines());
@@ -70,7 +75,7 @@ TEST_F(TickerStateTest, LifeOfOneLineWithDefaultSettings) {
   EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"One"));
 
   // The end of the delay brings the next line, which enters at the right edge.
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
   EXPECT_FALSE(state.BetweenLines());
   EXPECT_FALSE(state.NeedNextHeadline());
@@ -81,7 +86,7 @@ TEST_F(TickerStateTest, LifeOfOneLineWithDefaultSettings) {
 TEST_F(TickerStateTest, LinesFollowThePublishedListCyclically) {
   std::vector<std::u16string> shown;
   for (int line = 0; line < 5; ++line) {
-    state.AdvanceHeadline(&source);
+    state.AdvanceHeadline(&source, english);
     shown.push_back(state.CurrentHeadline().text);
     ScrollUntilDone(30, 10, DefaultSpeechSpeed);
     ASSERT_EQ(state.IncrementFeed(DefaultSpeechSpeed), Outcome::LineRetired);
@@ -97,14 +102,14 @@ TEST_F(TickerStateTest, StepIsOnePixelBelowSpeedFourAndTwoFromIt) {
   for (const Case c : {Case{-10, 1}, Case{-1, 1}, Case{0, 1}, Case{3, 1}, Case{4, 2}, Case{7, 2},
                        Case{10, 2}, Case{11, 2}}) {
     TickerState ticker;
-    ticker.AdvanceHeadline(&source);
+    ticker.AdvanceHeadline(&source, english);
     for (int tick = 0; tick < 5; ++tick) ticker.IncrementFeed(c.speed);
     EXPECT_EQ(ticker.ScrollOffset(), 5 * c.step) << "speed " << c.speed;
   }
 }
 
 TEST_F(TickerStateTest, LineIsDoneOnlyWhenTheOffsetExceedsWidthPlusText) {
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   for (int tick = 0; tick < 90; ++tick) state.IncrementFeed(DefaultSpeechSpeed);
   state.CheckLineDone(80, 10);
   EXPECT_FALSE(state.LineDone()) << "an offset equal to width plus text is not past the border";
@@ -117,14 +122,14 @@ TEST_F(TickerStateTest, LineIsDoneOnlyWhenTheOffsetExceedsWidthPlusText) {
   // An empty text measures 0 wide: that line is done once the offset exceeds the width.
   TickerState empty;
   FakeHeadlineSource blank{{LineWithText(u"")}};
-  empty.AdvanceHeadline(&blank);
+  empty.AdvanceHeadline(&blank, english);
   for (int tick = 0; tick < 81; ++tick) empty.IncrementFeed(DefaultSpeechSpeed);
   empty.CheckLineDone(80, 0);
   EXPECT_TRUE(empty.LineDone());
 }
 
 TEST_F(TickerStateTest, PauseFreezesTheBandButNotTheCycle) {
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   state.IncrementFeed(DefaultSpeechSpeed);
   state.Pause();
   EXPECT_TRUE(state.Paused());
@@ -144,7 +149,7 @@ TEST_F(TickerStateTest, PauseFreezesTheBandButNotTheCycle) {
 
   // A delay that runs out while paused makes the next line current; it waits at the right edge.
   state.Pause();
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
   EXPECT_EQ(state.ScrollOffset(), 0);
   EXPECT_FALSE(state.BetweenLines());
@@ -156,25 +161,25 @@ TEST_F(TickerStateTest, PauseFreezesTheBandButNotTheCycle) {
 }
 
 TEST_F(TickerStateTest, AnnouncementsReplaceOnlyAWantedLine) {
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   for (int tick = 0; tick < 7; ++tick) state.IncrementFeed(DefaultSpeechSpeed);
 
   // An announcement while an ordinary line scrolls changes nothing.
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"One"));
   EXPECT_EQ(state.ScrollOffset(), 7);
   EXPECT_EQ(source.nextHeadlineCalls, 1);
 
   // After the lists changed, the next announcement replaces the line in mid-scroll.
   state.MarkForNextHeadline();
-  state.AdvanceHeadline(&source);
+  state.AdvanceHeadline(&source, english);
   EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
   EXPECT_EQ(state.ScrollOffset(), 0);
   EXPECT_FALSE(state.NeedNextHeadline());
 
   // Without a source nothing is taken, whatever is wanted.
   state.MarkForNextHeadline();
-  state.AdvanceHeadline(nullptr);
+  state.AdvanceHeadline(nullptr, english);
   EXPECT_EQ(state.CurrentHeadline(), LineWithText(u"Two"));
   EXPECT_TRUE(state.NeedNextHeadline());
 }
@@ -194,8 +199,7 @@ TEST_F(TickerStateTest, StatusTextsAreRecognisedExactlyInEveryLanguage) {
 }
 
 TEST_F(TickerStateTest, StatusTextStaysReplaceableWhileAnItemDoesNot) {
-  ProcessLanguageDefaults().SetLanguage(u"de");
-  const LanguageDefaults german = ProcessLanguageDefaults().Snapshot();
+  const LanguageDefaults german = Language(u"de");
   ASSERT_NE(german.ConnectingMessage, EnglishConnectingMessage);
 
   for (const std::u16string& status :
@@ -203,16 +207,15 @@ TEST_F(TickerStateTest, StatusTextStaysReplaceableWhileAnItemDoesNot) {
         std::u16string(EnglishNoFeedsMessage)}) {
     FakeHeadlineSource statusSource{{LineWithText(status)}};
     TickerState ticker;
-    ticker.AdvanceHeadline(&statusSource);
+    ticker.AdvanceHeadline(&statusSource, german);
     EXPECT_EQ(ticker.CurrentHeadline().text, status);
     EXPECT_TRUE(ticker.NeedNextHeadline()) << std::string(status.begin(), status.end());
   }
 
   // The previous language's translation is an ordinary line once the language has changed.
-  ProcessLanguageDefaults().SetLanguage(u"fr");
   FakeHeadlineSource oldText{{LineWithText(german.ConnectingMessage)}};
   TickerState ticker;
-  ticker.AdvanceHeadline(&oldText);
+  ticker.AdvanceHeadline(&oldText, Language(u"fr"));
   EXPECT_FALSE(ticker.NeedNextHeadline());
 }
 
@@ -220,7 +223,7 @@ TEST_F(TickerStateTest, OnlyTheBuiltInConnectingTextIsBroughtUpToDate) {
   const std::u16string german = u"Verbindung wird aufgebaut...";
   FakeHeadlineSource lines{{LineWithText(EnglishConnectingMessage), LineWithText(u"Connecting.."),
                             LineWithText(german)}};
-  state.AdvanceHeadline(&lines);
+  state.AdvanceHeadline(&lines, english);
 
   // While the language is English there is nothing to translate.
   state.BringConnectingTextUpToDate(EnglishConnectingMessage);
@@ -237,7 +240,7 @@ TEST_F(TickerStateTest, OnlyTheBuiltInConnectingTextIsBroughtUpToDate) {
   // Texts that are not exactly the built-in one stay, an earlier translation among them.
   for (int line = 0; line < 2; ++line) {
     state.MarkForNextHeadline();
-    state.AdvanceHeadline(&lines);
+    state.AdvanceHeadline(&lines, english);
     const std::u16string before = state.CurrentHeadline().text;
     state.BringConnectingTextUpToDate(u"Connexion...");
     EXPECT_EQ(state.CurrentHeadline().text, before);
@@ -246,7 +249,7 @@ TEST_F(TickerStateTest, OnlyTheBuiltInConnectingTextIsBroughtUpToDate) {
 
 TEST_F(TickerStateTest, EmptyDownloadManagerGivesTheConnectingRecord) {
   FeedsHeadlineSource feeds(std::make_unique<Feeds>(FeedsPlatform{}));
-  state.AdvanceHeadline(&feeds);
+  state.AdvanceHeadline(&feeds, english);
   Headline connecting;
   connecting.text = std::u16string(EnglishConnectingMessage);
   EXPECT_EQ(state.CurrentHeadline(), connecting);
@@ -254,9 +257,9 @@ TEST_F(TickerStateTest, EmptyDownloadManagerGivesTheConnectingRecord) {
 
   // The connecting text scrolls like a line; the next announcement takes it again, translated.
   state.IncrementFeed(DefaultSpeechSpeed);
-  ProcessLanguageDefaults().SetLanguage(u"it");
-  state.AdvanceHeadline(&feeds);
-  EXPECT_EQ(state.CurrentHeadline().text, ProcessLanguageDefaults().ConnectingMessage());
+  const LanguageDefaults italian = Language(u"it");
+  state.AdvanceHeadline(&feeds, italian);
+  EXPECT_EQ(state.CurrentHeadline().text, italian.ConnectingMessage);
   EXPECT_NE(state.CurrentHeadline().text, EnglishConnectingMessage);
   EXPECT_EQ(state.ScrollOffset(), 0);
   EXPECT_TRUE(state.NeedNextHeadline());

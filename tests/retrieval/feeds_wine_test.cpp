@@ -175,7 +175,9 @@ class FeedsWineTest : public ::testing::Test {
 
   std::vector<std::u16string> Texts(int count) {
     std::vector<std::u16string> texts;
-    for (int i = 0; i < count; ++i) texts.push_back(feeds_->NextHeadline().text);
+    for (int i = 0; i < count; ++i) {
+      texts.push_back(feeds_->NextHeadline(EnglishConnectingMessage).text);
+    }
     return texts;
   }
 
@@ -269,7 +271,7 @@ TEST_F(FeedsWineTest, APassOverThreeFeedsPublishesTheirHeadlinesInOrderAndPosts)
                     Url("/feeds/three.xml"));
   ASSERT_TRUE(WaitForNextHeadlineMessage());
 
-  const Headline first = feeds.NextHeadline();
+  const Headline first = feeds.NextHeadline(EnglishConnectingMessage);
   EXPECT_EQ(first.text, u"One first. Alpha story of one.");
   EXPECT_EQ(first.link, u"http://example.invalid/one/1");
   EXPECT_EQ(first.feedTitle, u"Feed One");
@@ -349,7 +351,7 @@ TEST_F(FeedsWineTest, ReplacingTheListDuringAStalledReadStartsTheNewListAtOnce) 
   EXPECT_LT(took, 5s);
   ASSERT_TRUE(WaitForNextHeadlineMessage());  // the stopped worker's (empty) publication
   ASSERT_TRUE(WaitForNextHeadlineMessage());
-  EXPECT_EQ(feeds.NextHeadline().text, u"Two first. Alpha story of two.");
+  EXPECT_EQ(feeds.NextHeadline(EnglishConnectingMessage).text, u"Two first. Alpha story of two.");
 }
 
 TEST_F(FeedsWineTest, DestroyingWhileTheServerDoesNotAnswerAbortsTheRequest) {
@@ -379,7 +381,7 @@ TEST_F(FeedsWineTest, ReplacingTheListDuringASlowDownloadStopsAtTheNextChunk) {
   RecordProperty("replace_ms", static_cast<int>(took.count()));
   ASSERT_TRUE(WaitForNextHeadlineMessage());  // the stopped worker's (empty) publication
   ASSERT_TRUE(WaitForNextHeadlineMessage());
-  EXPECT_EQ(feeds.NextHeadline().text, u"Two first. Alpha story of two.");
+  EXPECT_EQ(feeds.NextHeadline(EnglishConnectingMessage).text, u"Two first. Alpha story of two.");
   EXPECT_TRUE(WaitForLogLine("CUT /slow/one.xml"));
 }
 
@@ -396,7 +398,7 @@ TEST_F(FeedsWineTest, ARedirectIsFollowed) {
   Feeds& feeds = MakeFeeds();
   feeds.SetFeedList(Url("/redirect/302/feeds/three.xml"));
   ASSERT_TRUE(WaitForNextHeadlineMessage());
-  EXPECT_EQ(feeds.NextHeadline().text, u"Three first. Alpha story of three.");
+  EXPECT_EQ(feeds.NextHeadline(EnglishConnectingMessage).text, u"Three first. Alpha story of three.");
   const std::vector<std::string> log = ServerLog();
   EXPECT_THAT(log, Contains("GET /redirect/302/feeds/three.xml"));
   EXPECT_THAT(log, Contains("GET /feeds/three.xml"));
@@ -418,7 +420,7 @@ TEST_F(FeedsWineTest, AnAddressThatCannotBeOpenedIsReportedAndSkipped) {
   // Port 1 on the loopback address: nothing listens there.
   feeds.SetFeedList(u"http://127.0.0.1:1/feed.xml URL " + Url("/feeds/two.xml"));
   ASSERT_TRUE(WaitForNextHeadlineMessage());
-  EXPECT_EQ(feeds.NextHeadline().text, u"Two first. Alpha story of two.");
+  EXPECT_EQ(feeds.NextHeadline(EnglishConnectingMessage).text, u"Two first. Alpha story of two.");
   EXPECT_THAT(Diagnostics(), ElementsAre("InternetConnectA failed\n"));
 }
 
@@ -442,7 +444,7 @@ TEST_F(FeedsWineTest, RedirectLoopsEndAfterTenRedirectsAndThePassGoesOn) {
   feeds.SetFeedList(Url("/loop/x/x") + u" URL " + Url("/loop/a/b") + u" URL " +
                     Url("/feeds/two.xml"));
   ASSERT_TRUE(WaitForNextHeadlineMessage());
-  EXPECT_EQ(feeds.NextHeadline().text, u"Two first. Alpha story of two.");
+  EXPECT_EQ(feeds.NextHeadline(EnglishConnectingMessage).text, u"Two first. Alpha story of two.");
   EXPECT_THAT(Diagnostics(), ElementsAre("Too many redirects\n", "Too many redirects\n"));
   // The address itself and ten redirections, for a loop of one address and one of two.
   const long selfLoop = Requests("/loop/x/x");

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "control/headline_source.h"
-#include "settings/language_defaults.h"
 
 namespace tidewire {
 
@@ -27,11 +26,11 @@ class FakeHeadlineSource : public HeadlineSource {
   explicit FakeHeadlineSource(std::vector<Headline> published = {})
       : published_(std::move(published)) {}
 
-  Headline NextHeadline() override {
+  Headline NextHeadline(std::u16string_view connectingMessage) override {
     ++nextHeadlineCalls;
     if (published_.empty()) {
       Headline connecting;
-      connecting.text = ProcessLanguageDefaults().ConnectingMessage();
+      connecting.text = connectingMessage;
       return connecting;
     }
     Headline result = published_[nextIndex_];
