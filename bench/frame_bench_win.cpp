@@ -39,11 +39,8 @@ HBITMAP MakeDibSection(int width) {
 }
 
 HBITMAP MakeScreenBitmap(int width) {
-  const HDC screen = ::GetDC(nullptr);
-  if (screen == nullptr) return nullptr;
-  const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, Height);
-  ::ReleaseDC(nullptr, screen);
-  return bitmap;
+  const tidewire::WindowDc screen(nullptr);
+  return screen ? ::CreateCompatibleBitmap(screen.Get(), width, Height) : nullptr;
 }
 
 void MeasureFrames(const char* kind, HBITMAP backBuffer, int width) {

@@ -142,9 +142,8 @@ int MeasureScrolling(int speed, double seconds) {
   // A band as wide as a screen, drawn into like a container's window would be.
   constexpr int width = 1920;
   const tidewire::UniqueCreatedDc screen(::CreateCompatibleDC(nullptr));
-  const HDC screenDc = ::GetDC(nullptr);
-  const tidewire::UniqueGdiObject<HBITMAP> surface(::CreateCompatibleBitmap(screenDc, width, 16));
-  ::ReleaseDC(nullptr, screenDc);
+  const tidewire::UniqueGdiObject<HBITMAP> surface(
+      ::CreateCompatibleBitmap(tidewire::WindowDc(nullptr).Get(), width, 16));
   const tidewire::ScopedSelectObject selected(screen.Get(), surface.Get());
 
   std::u16string text;

@@ -58,13 +58,15 @@ TickerEngine::~TickerEngine() {
   stripBackground_.Reset();
 }
 
-LRESULT TickerEngine::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+bool TickerEngine::HandleMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
   switch (message) {
-    case NextHeadlineMessage: AdvanceHeadline(); return 0;
-    case SettingsLoadedMessage: ApplySettings(); return 0;
-    case WM_TIMER: OnScrollTimer(); return 0;
-    default: return ::DefWindowProcW(window, message, wParam, lParam);
+    case NextHeadlineMessage: AdvanceHeadline(); break;
+    case SettingsLoadedMessage: ApplySettings(); break;
+    case WM_TIMER: OnScrollTimer(); break;
+    default: return false;
   }
+  *result = 0;
+  return true;
 }
 
 void TickerEngine::ApplySettings() {
@@ -173,7 +175,6 @@ DWORD WINAPI TickerEngine::DelayThreadProc(LPVOID parameter) {
     if (!engine.stopping_.load()) {
       ::PostMessageW(engine.msgWindow_.Handle(), NextHeadlineMessage, 0, 0);
     }
-    return S_OK;
   });
   return 0;
 }

@@ -82,7 +82,7 @@ class TickerEngine {
     DWORD delayMs;
   };
 
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   // Gives the downloads the reload period of the settings record.
   void ApplyRefreshRate();
   void StartDelay();
@@ -102,8 +102,8 @@ class TickerEngine {
   std::vector<UniqueKernelHandle> delayThreads_;
   std::atomic<bool> stopping_{false};
   // The hidden message-only window with the control's message map.
-  MessageWindow msgWindow_{[this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return HandleMessage(window, message, wParam, lParam);
+  MessageWindow msgWindow_{[this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    return HandleMessage(message, wParam, lParam, result);
   }};
   std::unique_ptr<HeadlineSource> feeds_;
 };

@@ -95,10 +95,7 @@ HRESULT CTidewireGadget::CreateInstance(IUnknown* outer, REFIID iid, void** obje
 // ITidewireGadget
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedURLs(BSTR* pBstr) {
-  return ComBoundary([&] {
-    ReturnString(engine_->Settings().speech_feed_URLs, pBstr);
-    return S_OK;
-  });
+  return ComBoundary([&] { ReturnString(engine_->Settings().speech_feed_URLs, pBstr); });
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLs(BSTR newVal) {
@@ -107,7 +104,6 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLs(BSTR newVal) {
     engine_->Settings().speech_feed_URLs = FeedListToStore(Chars(newVal));
     engine_->MarkForNextHeadline();
     engine_->SetFeedList(engine_->Settings().speech_feed_URLs);
-    return S_OK;
   });
 }
 
@@ -148,10 +144,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::put_SpeechSpeed(int newVal) {
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::IncrementFeed() {
-  return ComBoundary([&] {
-    engine_->IncrementFeed();
-    return S_OK;
-  });
+  return ComBoundary([&] { engine_->IncrementFeed(); });
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::LoadSettings() {
@@ -175,7 +168,6 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::ShowSettings() {
     if (SUCCEEDED(InnerUnknown()->QueryInterface(IID_PPV_ARGS(&specify)))) {
       ShowPropertyFrame(OwnerWindow(), *specify.Get(), ControllingUnknown());
     }
-    return S_OK;
   });
 }
 
@@ -201,7 +193,6 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::OpenCurrentLink() {
     if (IsOpenableLink(link)) {
       ::ShellExecuteW(nullptr, L"open", WideChars(link), nullptr, nullptr, SW_SHOWNORMAL);
     }
-    return S_OK;
   });
 }
 
@@ -216,10 +207,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::get_Paused(VARIANT_BOOL* pVal) {
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::get_FeedURLsActive(BSTR* pBstr) {
-  return ComBoundary([&] {
-    ReturnString(engine_->Settings().speech_feed_URLs_active, pBstr);
-    return S_OK;
-  });
+  return ComBoundary([&] { ReturnString(engine_->Settings().speech_feed_URLs_active, pBstr); });
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLsActive(BSTR newVal) {
@@ -228,15 +216,11 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::put_FeedURLsActive(BSTR newVal) {
     engine_->Settings().speech_feed_URLs_active = ActiveFlagsToStore(Chars(newVal));
     engine_->MarkForNextHeadline();
     engine_->SetActiveFlags(engine_->Settings().speech_feed_URLs_active);
-    return S_OK;
   });
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::SetLanguage(BSTR LangID) {
-  return ComBoundary([&] {
-    ProcessLanguageDefaults().SetLanguage(Chars(LangID));
-    return S_OK;
-  });
+  return ComBoundary([&] { ProcessLanguageDefaults().SetLanguage(Chars(LangID)); });
 }
 
 LRESULT CTidewireGadget::OnSizing(RECT& rect) {
@@ -306,7 +290,6 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::Load(LPSTREAM stream) {
     if (read) requiresSave_ = false;
     storedSettingsUnreadable_ = !read;
     engine_->NotifySettingsLoaded();
-    return S_OK;
   });
 }
 
@@ -332,7 +315,6 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::InitNew() {
     requiresSave_ = true;
     storedSettingsUnreadable_ = false;
     engine_->NotifySettingsLoaded();
-    return S_OK;
   });
 }
 
@@ -375,10 +357,10 @@ void CTidewireGadget::DrawControl(HDC dc, const RECT& bounds) {
   if (engine_) DrawTicker(*engine_, dc, bounds);
 }
 
-bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
   // The window may still receive messages while the control is being torn down.
   if (!engine_) return false;
-  result = 0;
+  *result = 0;
   switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:

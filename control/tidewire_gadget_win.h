@@ -108,8 +108,7 @@ class CTidewireGadget
  private:
   // OleControl's hooks: the band, and the control's message map.
   void DrawControl(HDC dc, const RECT& bounds) override;
-  bool HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                            LRESULT& result) override;
+  bool HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   // Shows the hand over a line that has a link, except between lines.
   bool SetCursorHandler();
 

@@ -60,11 +60,11 @@ bool CAboutDlg::PointerOverLink() const {
          ::PtInRect(&link, pointer);
 }
 
-bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CAboutDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();
-      result = TRUE;
+      *result = TRUE;
       return true;
     case WM_CTLCOLORSTATIC: {
       if (reinterpret_cast<HWND>(lParam) != ::GetDlgItem(Handle(), LinkItem)) return false;
@@ -72,23 +72,23 @@ bool CAboutDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       ::SetTextColor(dc, RGB(0, 0, 255));
       ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
       ::SetBkMode(dc, OPAQUE);
-      result = reinterpret_cast<LRESULT>(faceBrush_.Get());
+      *result = reinterpret_cast<LRESULT>(faceBrush_.Get());
       return true;
     }
     case WM_SETCURSOR:
       ::SetCursor(::LoadCursorW(nullptr, PointerOverLink() ? IDC_HAND : IDC_ARROW));
-      result = TRUE;
+      *result = TRUE;
       return true;
     case WM_LBUTTONDOWN:
       if (PointerOverLink()) {
         ::ShellExecuteW(nullptr, L"open", MakerAddress, nullptr, nullptr, SW_SHOWNORMAL);
       }
-      result = 0;
+      *result = 0;
       return true;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
         ::EndDialog(Handle(), LOWORD(wParam));
-        result = 0;
+        *result = 0;
         return true;
       }
       return false;

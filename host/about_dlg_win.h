@@ -18,7 +18,7 @@ class CAboutDlg final : public DialogWindow {
   INT_PTR DoModal(HWND owner);
 
  private:
-  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   void OnInitDialog();
   bool PointerOverLink() const;
 

@@ -4,8 +4,8 @@
 
 #include "host/about_dlg_win.h"
 #include "host/host_geometry_win.h"
-#include "win/module.h"
 #include "win/handles.h"
+#include "win/module.h"
 #include "win/property_frame.h"
 
 namespace tidewire {
@@ -56,21 +56,21 @@ bool CMainDlg::PreTranslateMessage(MSG& message) {
 
 bool CMainDlg::OnIdle() { return false; }
 
-bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool CMainDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   // The control runs without a window: the mouse messages that hit it are its own first.
   if (IsMouseMessage(message) && site_) site_->ForwardMouseMessage(message, wParam, lParam);
-  result = 0;
+  *result = 0;
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();
-      result = 1;
+      *result = 1;
       return true;
-    case WM_ERASEBKGND: result = 1; return true;
+    case WM_ERASEBKGND: *result = 1; return true;
     case WM_PAINT: Paint(); return true;
     case WM_SIZE:
       if (site_) site_->FitToClientArea();
       return false;
-    case WM_NCHITTEST: result = HitTest(lParam); return true;
+    case WM_NCHITTEST: *result = HitTest(lParam); return true;
     case WM_SETCURSOR: SetHostCursor(reinterpret_cast<HWND>(wParam)); return true;
     case WM_MOUSEMOVE: RequestHoverAndLeave(); return true;
     case WM_MOUSELEAVE:
@@ -84,14 +84,14 @@ bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
       return true;
     case WM_RBUTTONDOWN:
       ShowHostMenu(lParam);
-      result = 1;
+      *result = 1;
       return true;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
     case WM_CLOSE:
       // From any sender, as the window's own close: not left to the dialog's default handling.
       CloseHost(CloseCommand);
       return true;
-    case WM_QUERYENDSESSION: result = TRUE; return true;
+    case WM_QUERYENDSESSION: *result = TRUE; return true;
     case WM_ENDSESSION:
       // The session ends (log-off, shut-down, an installer or a restart manager closing the
       // program): the process may be ended as soon as this returns, so the values are written
@@ -174,15 +174,13 @@ void CMainDlg::PlaceWindow() {
 }
 
 void CMainDlg::Paint() {
-  PAINTSTRUCT paint;
-  const HDC dc = ::BeginPaint(Handle(), &paint);
+  const PaintDc paint(Handle());
   if (gadget_) {
-    site_->Draw(dc);
+    site_->Draw(paint.Get());
   } else {
     // Without a control the strip is left plain.
-    ::FillRect(dc, &paint.rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(paint.Get(), &paint.Paint().rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
   }
-  ::EndPaint(Handle(), &paint);
 }
 
 LRESULT CMainDlg::HitTest(LPARAM screenPoint) const {

@@ -40,7 +40,7 @@ class CMainDlg final : public DialogWindow, public MessageFilter, public IdleHan
   bool OnIdle() override;
 
  private:
-  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+  bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   void OnInitDialog();
   void CreateGadget();
   void PlaceWindow();

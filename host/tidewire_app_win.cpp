@@ -32,9 +32,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   controls.dwICC = ICC_BAR_CLASSES;
   ::InitCommonControlsEx(&controls);
   int exitCode = 0;
-  tidewire::ComBoundary([&] {
-    exitCode = Run(show);
-    return S_OK;
-  });
+  tidewire::ComBoundary([&] { exitCode = Run(show); });
   return exitCode;
 }

@@ -13,7 +13,7 @@
 #include <windows.h>
 
 #include "win/com.h"
-#include "win/handles.h"
+#include "win/window_owner.h"
 
 namespace tidewire {
 
@@ -26,7 +26,8 @@ class OleControl : public IOleObject,
                    public IViewObjectEx,
                    public IOleControl,
                    public IQuickActivate,
-                   public IDataObject {
+                   public IDataObject,
+                   private WindowOwner {
  public:
   // What a container learns of the control before it draws: the status bits it is registered
   // with, its extent until the container sets one (HIMETRIC), and its view status.
@@ -137,7 +138,7 @@ class OleControl : public IOleObject,
   State ActivationState() const { return state_; }
   bool Windowless() const { return windowless_; }
   // The control's own window while it is in-place active with one; else null.
-  HWND ControlWindow() const { return window_.Get(); }
+  HWND ControlWindow() const { return OwnedWindow(); }
   // The window that owns what the control shows of its own (a modal frame): its own window, or
   // the container's window it is drawn in when it runs without one; null when not active.
   HWND OwnerWindow() const;
@@ -160,9 +161,9 @@ class OleControl : public IOleObject,
   // Draws the control into `dc` within `bounds` (device pixels).
   virtual void DrawControl(HDC dc, const RECT& bounds) = 0;
   // The control's message map for its own window and for forwarded windowless messages.
-  // Returns whether the message was handled; `result` is then its result.
+  // Returns whether the message was handled; `*result` is then its result.
   virtual bool HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& result) = 0;
+                                    LRESULT* result) = 0;
   // Destroys the control's own window and lets go of the container's sites, frame and advise
   // sinks, in a fixed order and without calling them otherwise (not even for the focus its
   // window loses). A control's destructor calls it once its own state is gone: the window must
@@ -173,8 +174,9 @@ class OleControl : public IOleObject,
   HRESULT InPlaceActivate(LONG verb, const RECT* position);
   HRESULT UIActivate();
   HRESULT CreateControlWindow(HWND parent, const RECT& position);
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // The control's own window: the control's message map first, then painting, activation by a
+  // click and focus reports.
+  bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   const CLSID* classId_ = &CLSID_NULL;
   Identity identity_ = {0, {0, 0}, 0};
   State state_ = State::Loaded;
@@ -194,12 +196,8 @@ class OleControl : public IOleObject,
   ComPtr<IOleInPlaceSiteWindowless> windowlessSite_;
   ComPtr<IOleInPlaceFrame> frame_;
   ComPtr<IOleInPlaceUIWindow> uiWindow_;
-  UniqueWindow window_;
 };
 
 #pragma GCC diagnostic pop
-
-// Removes the control window class from the process when the library that holds it goes.
-void UnregisterControlWindowClass();
 
 }  // namespace tidewire

@@ -13,9 +13,6 @@ HRESULT LastErrorResult() {
   return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-// The procedure of the dialog made only to be measured: it handles nothing.
-INT_PTR CALLBACK MeasuringDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-
 // A copy of a string resource in task memory, as PROPPAGEINFO hands strings out.
 LPOLESTR TaskMemString(UINT id) {
   const std::wstring text = ModuleString(CodeModule(), id);
@@ -29,11 +26,7 @@ LPOLESTR TaskMemString(UINT id) {
 
 PropertyPage::PropertyPage() = default;
 
-PropertyPage::~PropertyPage() {
-  // The page's hooks are gone by now: the dialog, if a frame left it open, is detached from the
-  // page before it is destroyed, so that its last messages reach no hook.
-  if (dialog_) ::SetWindowLongPtrW(dialog_.Get(), DWLP_USER, 0);
-}
+PropertyPage::~PropertyPage() = default;
 
 void PropertyPage::SetDirty(bool dirty) {
   if (dirty == dirty_) return;
@@ -58,11 +51,11 @@ HRESULT STDMETHODCALLTYPE PropertyPage::SetPageSite(IPropertyPageSite* site) {
 HRESULT STDMETHODCALLTYPE PropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
   return ComBoundary([&]() -> HRESULT {
     if (rect == nullptr) return E_POINTER;
-    if (dialog_) return E_UNEXPECTED;
-    // The dialog procedure takes the window over at WM_INITDIALOG, before the hooks run.
-    const HWND made =
-        ::CreateDialogParamW(CodeModule(), MAKEINTRESOURCEW(DialogTemplateId()), parent,
-                             &PropertyPage::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (PageWindow() != nullptr) return E_UNEXPECTED;
+    // The page takes the window over at WM_INITDIALOG, before its hooks run.
+    const HWND made = ::CreateDialogParamW(
+        CodeModule(), MAKEINTRESOURCEW(DialogTemplateId()), parent, &WindowOwner::DialogThunk,
+        reinterpret_cast<LPARAM>(static_cast<WindowOwner*>(this)));
     // A dialog that failed after its first message has let go of itself (WM_NCDESTROY).
     if (made == nullptr) return LastErrorResult();
     ::MoveWindow(made, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
@@ -72,10 +65,7 @@ HRESULT STDMETHODCALLTYPE PropertyPage::Activate(HWND parent, LPCRECT rect, BOOL
 }
 
 HRESULT STDMETHODCALLTYPE PropertyPage::Deactivate() {
-  return ComBoundary([&] {
-    dialog_.Reset();
-    return S_OK;
-  });
+  return ComBoundary([&] { DestroyOwnedWindow(); });
 }
 
 HRESULT PropertyPage::MeasureDialog(SIZE& size) const {
@@ -83,8 +73,9 @@ HRESULT PropertyPage::MeasureDialog(SIZE& size) const {
   const UniqueWindow parent(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                               nullptr, CodeModule(), nullptr));
   if (!parent) return LastErrorResult();
+  // A dialog without owner: it handles nothing. It goes before its parent.
   const UniqueWindow dialog(::CreateDialogParamW(CodeModule(), MAKEINTRESOURCEW(DialogTemplateId()),
-                                                 parent.Get(), &MeasuringDialogProc, 0));
+                                                 parent.Get(), &WindowOwner::DialogThunk, 0));
   if (!dialog) return LastErrorResult();
   RECT bounds{};
   ::GetWindowRect(dialog.Get(), &bounds);
@@ -120,15 +111,15 @@ HRESULT STDMETHODCALLTYPE PropertyPage::SetObjects(ULONG count, IUnknown** objec
 }
 
 HRESULT STDMETHODCALLTYPE PropertyPage::Show(UINT command) {
-  if (!dialog_) return E_UNEXPECTED;
-  ::ShowWindow(dialog_.Get(), static_cast<int>(command));
+  if (PageWindow() == nullptr) return E_UNEXPECTED;
+  ::ShowWindow(PageWindow(), static_cast<int>(command));
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE PropertyPage::Move(LPCRECT rect) {
   if (rect == nullptr) return E_POINTER;
-  if (!dialog_) return E_UNEXPECTED;
-  ::MoveWindow(dialog_.Get(), rect->left, rect->top, rect->right - rect->left,
+  if (PageWindow() == nullptr) return E_UNEXPECTED;
+  ::MoveWindow(PageWindow(), rect->left, rect->top, rect->right - rect->left,
                rect->bottom - rect->top, TRUE);
   return S_OK;
 }
@@ -137,7 +128,7 @@ HRESULT STDMETHODCALLTYPE PropertyPage::IsPageDirty() { return dirty_ ? S_OK : S
 
 HRESULT STDMETHODCALLTYPE PropertyPage::Apply() {
   return ComBoundary([&] {
-    if (!dialog_) return E_UNEXPECTED;
+    if (PageWindow() == nullptr) return E_UNEXPECTED;
     return OnApply();
   });
 }
@@ -147,7 +138,7 @@ HRESULT STDMETHODCALLTYPE PropertyPage::Help(LPCOLESTR) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE PropertyPage::TranslateAccelerator(MSG* message) {
   return ComBoundary([&] {
     if (message == nullptr) return E_POINTER;
-    const HWND dialog = dialog_.Get();
+    const HWND dialog = PageWindow();
     if (dialog == nullptr) return S_FALSE;
     // Only keystrokes meant for the page: dialog navigation of another window is not ours.
     if (message->hwnd != dialog && !::IsChild(dialog, message->hwnd)) return S_FALSE;
@@ -155,33 +146,14 @@ HRESULT STDMETHODCALLTYPE PropertyPage::TranslateAccelerator(MSG* message) {
   });
 }
 
-INT_PTR CALLBACK PropertyPage::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  auto* page = reinterpret_cast<PropertyPage*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-  if (page == nullptr) return FALSE;
-  INT_PTR result = FALSE;
-  ComBoundary([&] {
-    result = page->HandleDialogMessage(dialog, message, wParam, lParam);
-    return S_OK;
-  });
-  return result;
-}
-
-INT_PTR PropertyPage::HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      dialog_.Reset(dialog);
-      OnInitPage();
-      SetDirty(false);
-      // The frame decides where the focus goes.
-      return FALSE;
-    case WM_NCDESTROY:
-      // Destroyed with its parent, without Deactivate: the handle is no longer ours to destroy.
-      ::SetWindowLongPtrW(dialog, DWLP_USER, 0);
-      if (dialog_.Get() == dialog) static_cast<void>(dialog_.Take());
-      return FALSE;
-    default: return HandlePageMessage(message, wParam, lParam) ? TRUE : FALSE;
-  }
+bool PropertyPage::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                       LRESULT* result) {
+  if (message != WM_INITDIALOG) return HandlePageMessage(message, wParam, lParam, result);
+  OnInitPage();
+  SetDirty(false);
+  // The frame decides where the focus goes.
+  *result = FALSE;
+  return true;
 }
 
 }  // namespace tidewire

@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "win/com.h"
-#include "win/handles.h"
+#include "win/window_owner.h"
 
 namespace tidewire {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
-class PropertyPage : public IPropertyPage {
+class PropertyPage : public IPropertyPage, private WindowOwner {
  public:
   // IPropertyPage
   HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
@@ -37,7 +37,7 @@ class PropertyPage : public IPropertyPage {
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message) override;
 
   // The page's dialog while the page is active; else null.
-  HWND PageWindow() const { return dialog_.Get(); }
+  HWND PageWindow() const { return OwnedWindow(); }
 
  protected:
   PropertyPage();
@@ -59,23 +59,23 @@ class PropertyPage : public IPropertyPage {
   // The dialog has just been created: fill its controls. The page counts as clean afterwards,
   // whatever change notifications filling raised.
   virtual void OnInitPage() = 0;
-  // One message of the dialog; returns whether it was handled.
-  virtual bool HandlePageMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  // One message of the dialog; returns whether it was handled, `*result` being its result then
+  // (0 unless the hook sets it).
+  virtual bool HandlePageMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) = 0;
   // Writes the dialog's values to the objects; called only while the dialog exists. The page's
   // dirty state afterwards is the hook's to set.
   virtual HRESULT OnApply() = 0;
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   // The dialog's size in pixels: made once, hidden and without the page's hooks, and measured.
   HRESULT MeasureDialog(SIZE& size) const;
 
   bool dirty_ = false;
-  // Released in reverse order: the dialog first, then the objects, then the site.
+  // Released in reverse order, the objects before the site; a dialog that a frame left open goes
+  // last, untied from the page (WindowOwner).
   ComPtr<IPropertyPageSite> site_;
   std::vector<ComPtr<IUnknown>> objects_;
-  UniqueWindow dialog_;
 };
 
 #pragma GCC diagnostic pop

@@ -3,21 +3,19 @@
 #include <olectl.h>
 #include <windows.h>
 
-#include "ole/ole_control.h"
 #include "server/registration_win.h"
 #include "server/tidewire_module_win.h"
 #include "win/com.h"
 #include "win/com_boundary.h"
-#include "win/message_window.h"
 #include "win/module.h"
+#include "win/window_class.h"
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) ::DisableThreadLibraryCalls(module);
   // At process exit the window classes go with the process; on FreeLibrary the class must go,
   // since its window procedure goes with the library.
   if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-    tidewire::UnregisterMessageWindowClass();
-    tidewire::UnregisterControlWindowClass();
+    tidewire::UnregisterWindowClasses();
   }
   return TRUE;
 }

@@ -103,7 +103,9 @@ void CTidewireGadgetPropPage::AppendRow(const FeedRow& row) {
   if (at < 0) rows_.pop_back();
 }
 
-bool CTidewireGadgetPropPage::HandlePageMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+bool CTidewireGadgetPropPage::HandlePageMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                                LRESULT*) {
+  // Every message it handles has the result 0.
   switch (message) {
     case WM_COMMAND: {
       const int id = LOWORD(wParam);

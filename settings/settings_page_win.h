@@ -33,7 +33,7 @@ class CTidewireGadgetPropPage final : public ComObject<CTidewireGadgetPropPage, 
   UINT DialogTemplateId() const override;
   UINT TitleStringId() const override;
   void OnInitPage() override;
-  bool HandlePageMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  bool HandlePageMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   HRESULT OnApply() override;
 
   void AddFeed();

@@ -5,16 +5,21 @@
 #include <windows.h>
 
 #include <new>
+#include <type_traits>
 
 namespace tidewire {
 
-// Runs `body`, which returns an HRESULT. Running out of memory becomes E_OUTOFMEMORY, any other
-// exception E_UNEXPECTED. Window and thread procedures wrap their body in a lambda that stores
-// its own result and returns S_OK.
+// Runs `body`, which returns an HRESULT or nothing (then a normal return is S_OK). Running out
+// of memory becomes E_OUTOFMEMORY, any other exception E_UNEXPECTED.
 template <typename Body>
 HRESULT ComBoundary(Body&& body) noexcept {
   try {
-    return body();
+    if constexpr (std::is_void_v<decltype(body())>) {
+      body();
+      return S_OK;
+    } else {
+      return body();
+    }
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {

@@ -41,13 +41,13 @@ struct CreatedDcTraits {
 };
 using UniqueCreatedDc = UniqueHandle<CreatedDcTraits>;
 
-// A window must be destroyed on the thread that created it; its owner lives on that thread.
+// A window must be destroyed on the thread that created it; its owner lives on that thread. A
+// window that its parent or the system may destroy first is owned through WindowOwner, which
+// gives the handle up at WM_NCDESTROY, so an owner never destroys a handle twice.
 struct WindowHandleTraits {
   using Handle = HWND;
   static constexpr Handle Empty() { return nullptr; }
-  static void Close(Handle handle) {
-    if (::IsWindow(handle)) ::DestroyWindow(handle);
-  }
+  static void Close(Handle handle) { ::DestroyWindow(handle); }
 };
 using UniqueWindow = UniqueHandle<WindowHandleTraits>;
 
@@ -86,6 +86,43 @@ class ScopedSelectObject {
  private:
   HDC dc_;
   HGDIOBJ previous_;
+};
+
+// The device context of one WM_PAINT, from BeginPaint to EndPaint.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window), dc_(::BeginPaint(window, &paint_)) {}
+  ~PaintDc() {
+    if (dc_ != nullptr) ::EndPaint(window_, &paint_);
+  }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+
+  HDC Get() const { return dc_; }
+  const PAINTSTRUCT& Paint() const { return paint_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// A window's (or, for null, the screen's) device context from GetDC, released with ReleaseDC.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_ != nullptr) ::ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+
+  HDC Get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
 };
 
 }  // namespace tidewire

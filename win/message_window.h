@@ -6,37 +6,32 @@
 
 #include <functional>
 
-#include "win/handles.h"
+#include "win/window_owner.h"
 
 namespace tidewire {
 
-class MessageWindow {
+class MessageWindow : private WindowOwner {
  public:
-  // Called for every message; returns the message's result. Messages it does not handle go to
-  // DefWindowProcW, which the callback calls itself.
-  using Handler = std::function<LRESULT(HWND window, UINT message, WPARAM wParam, LPARAM lParam)>;
+  // Called for every message; returns whether it handled the message, `*result` being its
+  // result then. The rest go to DefWindowProcW.
+  using Handler = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)>;
 
   explicit MessageWindow(Handler handler) : handler_(std::move(handler)) {}
-  MessageWindow(const MessageWindow&) = delete;
-  MessageWindow& operator=(const MessageWindow&) = delete;
 
   // Creates the window with the given styles under HWND_MESSAGE; on failure the handle stays
   // empty and the owner carries on without it.
   void Create(DWORD style = 0);
   // Destroys the window if it still exists; messages posted to it afterwards are lost.
-  void Destroy() { window_.Reset(); }
+  void Destroy() { DestroyOwnedWindow(); }
 
-  HWND Handle() const { return window_.Get(); }
+  HWND Handle() const { return OwnedWindow(); }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+    return handler_ && handler_(message, wParam, lParam, result);
+  }
 
   Handler handler_;
-  UniqueWindow window_;
 };
-
-// Removes the window class from the process: a library calls it when it is unloaded, so that a
-// later load at another address registers the class afresh with its own window procedure.
-void UnregisterMessageWindowClass();
 
 }  // namespace tidewire

@@ -36,10 +36,8 @@ LRESULT CALLBACK CountPaints(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 COLORREF ScreenPixel(HWND window, int x, int y) {
-  const HDC dc = ::GetDC(window);
-  const COLORREF colour = ::GetPixel(dc, x, y);
-  ::ReleaseDC(window, dc);
-  return colour;
+  const WindowDc dc(window);
+  return ::GetPixel(dc.Get(), x, y);
 }
 
 // The control in place with a window of its own in a visible top-level window.

@@ -71,7 +71,7 @@ class BlankControl final : public ComObject<BlankControl, OleControl> {
 
  private:
   void DrawControl(HDC, const RECT&) override {}
-  bool HandleControlMessage(UINT, WPARAM, LPARAM, LRESULT&) override { return false; }
+  bool HandleControlMessage(UINT, WPARAM, LPARAM, LRESULT*) override { return false; }
 };
 
 #pragma GCC diagnostic pop
