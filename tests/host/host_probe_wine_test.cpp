@@ -23,6 +23,7 @@
 #include "tests/support/host_process_win.h"
 #include "tests/support/feed_server_port.h"
 #include "tests/support/http_handler_override_win.h"
+#include "tests/support/registry_sandbox_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -61,8 +62,6 @@ void WriteValue(const wchar_t* name, const Bytes& bytes) {
                              static_cast<DWORD>(bytes.size())),
             ERROR_SUCCESS);
 }
-
-void DeleteValue(const wchar_t* name) { ::RegDeleteKeyValueW(HKEY_CURRENT_USER, SettingsKeyPath, name); }
 
 Bytes ClientRecord(std::int32_t stayOnTop, RECT rect) {
   Bytes bytes(20);
@@ -160,12 +159,8 @@ class HostProbe : public ::testing::Test {
     Bytes stored = ControlSettings();
     stored.insert(stored.end(), {0xEE, 0xEE, 0xEE, 0xEE});
     WriteValue(ControlSettingsValue, stored);
-    DeleteValue(ClientSettingsValue);
   }
-  void TearDown() override {
-    host_.reset();
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
-  }
+  void TearDown() override { host_.reset(); }
 
   // Starts the program and waits for its window.
   HWND Start() {
@@ -190,6 +185,8 @@ class HostProbe : public ::testing::Test {
     EXPECT_EQ(ReadValue(ClientSettingsValue), ClientRecord(stayOnTop, rect));
   }
 
+  // Each test starts from its own values and leaves the key as it was; the program goes first.
+  const testing_support::RegistrySandbox settings_;
   std::optional<HostProcess> host_;
 };
 

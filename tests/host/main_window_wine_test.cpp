@@ -18,6 +18,7 @@
 #include "ole/com_object.h"
 #include "settings/settings_location.h"
 #include "tests/server/library_under_test.h"
+#include "tests/support/registry_sandbox_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -89,10 +90,8 @@ std::vector<MenuItem> RightClickMenu(HWND window) {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath); }
-  void TearDown() override { ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath); }
-
   ComInitialization com_;
+  const testing_support::RegistrySandbox settings_;
 };
 
 TEST_F(MainWindowTest, MenuOffersThePauseItemThenTheHostsCommandsWithTheirChecks) {

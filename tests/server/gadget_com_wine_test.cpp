@@ -19,6 +19,7 @@
 #include "settings/settings_record.h"
 #include "tests/server/library_under_test.h"
 #include "tests/support/debug_output_monitor_win.h"
+#include "tests/support/registry_sandbox_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -46,6 +47,9 @@ class GadgetComTest : public ::testing::Test {
   }
 
   ComInitialization com_;
+  // Every construction may load or save the settings: each test starts without them and leaves
+  // them as they were.
+  const testing_support::RegistrySandbox settings_;
 };
 
 TEST_F(GadgetComTest, BothProgIdsCreateTheControlFromTheRegisteredLibrary) {
@@ -304,7 +308,6 @@ std::vector<std::uint8_t> RegistrySettings() {
 }
 
 TEST_F(GadgetComTest, SavesToAndLoadsFromTheUserRegistry) {
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
   UniqueRegKey subkey;
   ::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, subkey.Put());
   const ComPtr<ITidewireGadget> gadget = Create();
@@ -324,7 +327,6 @@ TEST_F(GadgetComTest, SavesToAndLoadsFromTheUserRegistry) {
   int delay = 0;
   other->get_DelayBetweenFeeds(&delay);
   EXPECT_EQ(delay, 42);
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
 }
 
 void StoreSettings(const std::vector<std::uint8_t>& bytes) {
@@ -374,7 +376,6 @@ TEST_F(GadgetComTest, StoredSettingsItCannotReadAreKeptUntilASettingChanges) {
   EXPECT_EQ(gadget->SaveSettings(), S_OK);
   EXPECT_EQ(RegistrySettings(), Saved(*persist.Get()));
   EXPECT_NE(RegistrySettings(), newer);
-  ::RegDeleteKeyW(HKEY_CURRENT_USER, SettingsKeyPath);
 }
 
 TEST_F(GadgetComTest, LiveObjectsAndServerLocksKeepTheLibraryLoaded) {
