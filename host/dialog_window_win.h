@@ -17,7 +17,7 @@ class DialogWindow : public WindowOwner {
   DialogWindow() = default;
   // A derived class destroys its window in its own destructor (DestroyWindowIfAlive), while its
   // handler still exists; a window still alive here is untied from the object, then destroyed.
-  ~DialogWindow() override = default;
+  virtual ~DialogWindow() = default;
 
   // Creates the window from dialog template `templateId`; null on failure.
   HWND CreateModeless(HINSTANCE instance, WORD templateId, HWND owner);

@@ -10,7 +10,7 @@
 
 namespace tidewire {
 
-class MessageWindow : private WindowOwner {
+class MessageWindow final : private WindowOwner {
  public:
   // Called for every message; returns whether it handled the message, `*result` being its
   // result then. The rest go to DefWindowProcW.

@@ -36,8 +36,10 @@ class WindowOwner {
  protected:
   WindowOwner() = default;
   // A window still alive here is untied from its owner first, so that its last messages reach
-  // no handler of an object that is going, and then destroyed.
-  virtual ~WindowOwner();
+  // no handler of an object that is going, and then destroyed. Not virtual: an owner is never
+  // deleted through this base, and a virtual destructor would add entries to the table of a COM
+  // class that derives from it.
+  ~WindowOwner();
 
   // The window from its first message to WM_NCDESTROY; else null.
   HWND OwnedWindow() const { return window_.Get(); }
