@@ -14,8 +14,8 @@
 #include "processing/pattern_matcher.h"
 #include "processing/pattern_replace.h"
 #include "processing/text_cleanup.h"
-#include "tests/reference/reference_clean.h"
-#include "tests/reference/reference_matcher.h"
+#include "reference_clean.h"
+#include "reference_matcher.h"
 
 namespace {
 

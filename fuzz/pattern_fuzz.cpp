@@ -12,7 +12,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "processing/pattern_matcher.h"
-#include "tests/reference/reference_matcher.h"
+#include "reference_matcher.h"
 
 namespace {
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "tests/support/host_process_win.h"
+#include "tests/support/window_search_win.h"
 #include "win/handles.h"
 
 namespace {
@@ -32,6 +33,7 @@ namespace {
 using namespace std::chrono_literals;
 using tidewire::UniqueKernelHandle;
 using tidewire::testing_support::CaptureScreen;
+using tidewire::testing_support::FindProcessWindow;
 using tidewire::testing_support::ScreenPixels;
 
 constexpr auto WindowLimit = 60s;
@@ -71,38 +73,28 @@ RECT WindowRect(HWND window) {
 // The main window of a TidewireApp: a visible, unowned dialog window of a process whose image is
 // `program` (and whose identifier is `process`, unless that is 0).
 struct MainWindowSearch {
-  std::wstring program;
-  DWORD process = 0;
   HWND window = nullptr;
   DWORD found = 0;
 };
 
-BOOL CALLBACK VisitMainWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<MainWindowSearch*>(data);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16] = {};
-  ::GetClassNameW(window, className, 16);
-  if (!::IsWindowVisible(window) || ::GetWindow(window, GW_OWNER) != nullptr ||
-      std::wstring(className) != L"#32770" ||
-      (search->process != 0 && owner != search->process) ||
-      !SameText(ImageOf(owner), search->program)) {
-    return TRUE;
-  }
-  search->window = window;
-  search->found = owner;
-  return FALSE;
-}
-
 MainWindowSearch FindMainWindow(const std::wstring& program, DWORD process,
                                 std::chrono::milliseconds limit) {
-  MainWindowSearch search{program, process};
+  const auto isMain = [&](HWND window) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    return ::GetWindow(window, GW_OWNER) == nullptr && std::wstring(className) == L"#32770" &&
+           SameText(ImageOf(owner), program);
+  };
+  MainWindowSearch search;
   const auto end = std::chrono::steady_clock::now() + limit;
   do {
-    ::EnumWindows(&VisitMainWindow, reinterpret_cast<LPARAM>(&search));
+    search.window = FindProcessWindow(process, isMain);
     if (search.window != nullptr) break;
     std::this_thread::sleep_for(100ms);
   } while (std::chrono::steady_clock::now() < end);
+  if (search.window != nullptr) ::GetWindowThreadProcessId(search.window, &search.found);
   return search;
 }
 
@@ -189,20 +181,6 @@ int Close(const std::wstring& program) {
 
 // The wizard's pictures.
 
-struct TitleSearch {
-  std::wstring title;
-  HWND window = nullptr;
-};
-
-BOOL CALLBACK VisitTitled(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<TitleSearch*>(data);
-  wchar_t title[128] = {};
-  ::GetWindowTextW(window, title, 128);
-  if (!::IsWindowVisible(window) || search->title != title) return TRUE;
-  search->window = window;
-  return FALSE;
-}
-
 // A box to tick or untick, by its text.
 struct BoxSetting {
   std::wstring text;
@@ -242,17 +220,21 @@ std::optional<ScreenPixels> SettledPage(HWND window, const ScreenPixels& previou
 
 int Pages(const std::wstring& title, const std::wstring& folder,
           const std::vector<BoxSetting>& boxes) {
-  TitleSearch search{title};
+  const auto titled = [&](HWND candidate) {
+    wchar_t text[128] = {};
+    ::GetWindowTextW(candidate, text, 128);
+    return title == text;
+  };
+  HWND window = nullptr;
   const auto end = std::chrono::steady_clock::now() + WindowLimit;
-  while (search.window == nullptr && std::chrono::steady_clock::now() < end) {
-    ::EnumWindows(&VisitTitled, reinterpret_cast<LPARAM>(&search));
-    if (search.window == nullptr) std::this_thread::sleep_for(100ms);
+  while (window == nullptr && std::chrono::steady_clock::now() < end) {
+    window = FindProcessWindow(0, titled);
+    if (window == nullptr) std::this_thread::sleep_for(100ms);
   }
-  if (search.window == nullptr) {
+  if (window == nullptr) {
     std::fprintf(stderr, "package_probe: no window titled so\n");
     return 1;
   }
-  const HWND window = search.window;
   ScreenPixels previous;
   int page = 0;
   for (; page < MaxPages && ::IsWindow(window); ++page) {
