@@ -19,8 +19,8 @@ namespace tidewire {
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::ActivateInTestSite;
 using testing_support::PumpUntil;
-using testing_support::TestControlSite;
 
 HWND paintedWindow = nullptr;
 int paints = 0;
@@ -50,12 +50,7 @@ class WindowedActivation : public ::testing::Test {
     ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
                                  IID_PPV_ARGS(&control)),
               S_OK);
-    ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
-              S_OK);
-    control->SetClientSite(site.Get());
-    ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
-                              &position),
-              S_OK);
+    ASSERT_EQ(ActivateInTestSite(control.Get(), host.Get(), false, position, site), S_OK);
     ComPtr<IOleWindow> oleWindow;
     control.As(&oleWindow);
     ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);

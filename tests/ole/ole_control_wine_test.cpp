@@ -19,6 +19,7 @@
 namespace tidewire {
 namespace {
 
+using testing_support::ActivateInTestSite;
 using testing_support::DibPicture;
 using testing_support::DummyColour;
 using testing_support::DummyControl;
@@ -39,13 +40,7 @@ class WindowlessControl : public ::testing::Test {
   }
 
   TestControlSite* Activate() {
-    EXPECT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), container.Get(), true,
-                                      position),
-              S_OK);
-    control->SetClientSite(site.Get());
-    EXPECT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, container.Get(),
-                              &position),
-              S_OK);
+    EXPECT_EQ(ActivateInTestSite(control.Get(), container.Get(), true, position, site), S_OK);
     return static_cast<TestControlSite*>(site.Get());
   }
 

@@ -17,6 +17,7 @@
 namespace tidewire {
 namespace {
 
+using testing_support::ActivateInTestSite;
 using testing_support::DummyColour;
 using testing_support::DummyControl;
 using testing_support::TestControlSite;
@@ -43,13 +44,8 @@ class WindowedControl : public ::testing::Test {
     ASSERT_TRUE(host);
     ASSERT_EQ(DummyControl::Create(nullptr, IID_PPV_ARGS(&control)), S_OK);
     dummy = DummyControl::Of(control.Get());
-    ASSERT_EQ(TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), host.Get(), false, position),
-              S_OK);
+    ASSERT_EQ(ActivateInTestSite(control.Get(), host.Get(), false, position, site), S_OK);
     recorder = static_cast<TestControlSite*>(site.Get());
-    control->SetClientSite(site.Get());
-    ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, host.Get(),
-                              &position),
-              S_OK);
     ComPtr<IOleWindow> oleWindow;
     control.As(&oleWindow);
     ASSERT_EQ(oleWindow->GetWindow(&child), S_OK);

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "ole/com_object.h"
+#include "win/com.h"
 
 namespace tidewire::testing_support {
 
@@ -166,5 +167,16 @@ class TestControlSite final
 };
 
 #pragma GCC diagnostic pop
+
+// Puts `control` into a new test site of `window` at `position` (the site in `site`) and
+// activates it in place; the result of the activation.
+inline HRESULT ActivateInTestSite(IOleObject* control, HWND window, bool offerWindowless,
+                                  const RECT& position, ComPtr<IOleClientSite>& site) {
+  const HRESULT created =
+      TestControlSite::Create(nullptr, IID_PPV_ARGS(&site), window, offerWindowless, position);
+  if (FAILED(created)) return created;
+  control->SetClientSite(site.Get());
+  return control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, window, &position);
+}
 
 }  // namespace tidewire::testing_support
