@@ -29,6 +29,7 @@ enum class FeedFetchStatus {
   NoSession,         // no HTTP session could be opened
   CannotOpen,        // the address could not be opened (no connection, no response)
   TooManyRedirects,  // the address redirected more than MaxRedirects times
+  InsecureRedirect,  // an https address redirected to an http one, which is not followed
   ReadFailed,        // a read of the body failed, was aborted or ran past the deadline
   TooLarge,          // the body exceeds MaxFeedDocumentBytes
   Stopped,           // the caller's stop flag was raised while reading
@@ -40,7 +41,8 @@ struct FeedFetchResult {
 };
 
 // The address opened in `session`, redirections to web addresses followed (at most
-// MaxRedirects): the final response's request, or null with CannotOpen or TooManyRedirects.
+// MaxRedirects, never from https to http): the final response's request, or null with
+// CannotOpen, TooManyRedirects or InsecureRedirect.
 struct OpenedFeed {
   std::unique_ptr<HttpRequest> request;
   FeedFetchStatus status = FeedFetchStatus::Complete;

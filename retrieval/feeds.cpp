@@ -8,6 +8,16 @@
 namespace tidewire {
 namespace {
 
+// The diagnostic line for an address that gave no response to read. A redirection from https to
+// http is refused with the line of a failed read: the request was made and closed unread.
+std::string_view OpenFailureLine(FeedFetchStatus status) {
+  switch (status) {
+    case FeedFetchStatus::TooManyRedirects: return "Too many redirects\n";
+    case FeedFetchStatus::InsecureRedirect: return "InternetReadFile failed\n";
+    default: return "InternetConnectA failed\n";
+  }
+}
+
 // Hands a session or request over to stoppers while the worker uses it. Whatever is still in
 // the slot when the worker is done with the feed is deleted here; if a stopper took it first,
 // the stopper owns it and deletes it after joining the worker.
@@ -123,9 +133,7 @@ void Feeds::FetchFeed(std::size_t index, FeedDocumentReader* reader,
 
   OpenedFeed opened = OpenFeed(session, urls_[index]);
   if (!opened.request) {
-    platform_.diagnostics->WriteNarrow(opened.status == FeedFetchStatus::TooManyRedirects
-                                           ? "Too many redirects\n"
-                                           : "InternetConnectA failed\n");
+    platform_.diagnostics->WriteNarrow(OpenFailureLine(opened.status));
     return;
   }
   HttpRequest& request = *opened.request;

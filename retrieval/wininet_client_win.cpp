@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -27,7 +28,9 @@ enum class Call { None, Open, Read };
 // One session's traffic with WinINet: what the status callback reports, and what a call in
 // progress writes into. After a stop or the deadline WinINet may go on with a call whose caller
 // no longer waits, so the callback finds this by the context value in the registry below, and
-// the registry keeps it until that call has completed.
+// the registry keeps it for as long as WinINet may still call back for it: until the request
+// handle made for it has reported INTERNET_STATUS_HANDLE_CLOSING, which WinINet documents as
+// the last report on a handle, or, when no handle was made, until the call has completed.
 struct Operation {
   explicit Operation(const WinInetTimeouts& requestTimeouts) : timeouts(requestTimeouts) {}
 
@@ -38,11 +41,28 @@ struct Operation {
   std::mutex mutex;
   Call pending = Call::None;       // guarded by mutex
   bool abandoned = false;          // guarded by mutex: nobody waits for the pending call
-  HINTERNET request = nullptr;     // guarded by mutex: the open request, if any
+  // Guarded by mutex: the request handle that INTERNET_STATUS_HANDLE_CREATED reported, until it
+  // reports INTERNET_STATUS_HANDLE_CLOSING (closingReported is then set) or the session closes
+  // it after taking its callback away.
+  HINTERNET request = nullptr;
+  bool requestClosing = false;  // its close after an abandonment has begun
+  bool closingReported = false;
+  // Guarded by mutex: a handle that this module is closing after an abandonment. Its closing
+  // report waits for that close to return, so that the handle value cannot be freed and given
+  // to another request while it is being closed here.
+  HINTERNET closingHere = nullptr;
+  DWORD closingThread = 0;
+  std::condition_variable closedHere;
   INTERNET_ASYNC_RESULT result{};  // guarded by mutex: of the last completed call
   // Written by WinINet while a read is in progress, also after an abandonment.
   DWORD bytesRead = 0;
   std::array<char, FeedChunkBytes> buffer{};
+
+  // Guarded by mutex: whether WinINet can no longer report anything for an abandoned call.
+  bool Finished() const {
+    return abandoned && request == nullptr && closingHere == nullptr &&
+           (closingReported || pending == Call::None);
+  }
 };
 
 class OperationRegistry {
@@ -94,9 +114,60 @@ void SetTimeouts(HINTERNET handle, const WinInetTimeouts& timeouts) {
   }
 }
 
+// Unregisters an abandoned operation once WinINet can no longer report anything for it.
+void ReleaseIfFinished(DWORD_PTR context, Operation& operation) {
+  bool finished;
+  {
+    std::lock_guard guard(operation.mutex);
+    finished = operation.Finished();
+  }
+  if (finished) OperationRegistry::Instance().Remove(context);
+}
+
+// Closes the request of an abandoned call, once, as WinINet documents for a request that takes
+// too long: the handle that INTERNET_STATUS_HANDLE_CREATED reported may be closed from another
+// thread, and the pending call then completes with an error.
+void CloseAbandonedRequest(DWORD_PTR context, Operation& operation) {
+  HINTERNET handle;
+  {
+    std::lock_guard guard(operation.mutex);
+    if (operation.request == nullptr || operation.requestClosing) return;
+    operation.requestClosing = true;
+    handle = operation.closingHere = operation.request;
+    operation.closingThread = ::GetCurrentThreadId();
+  }
+  ::InternetCloseHandle(handle);
+  {
+    std::lock_guard guard(operation.mutex);
+    operation.closingHere = nullptr;
+  }
+  operation.closedHere.notify_all();
+  ReleaseIfFinished(context, operation);
+}
+
+void OnHandleCreated(DWORD_PTR context, Operation& operation, HINTERNET handle) {
+  bool abandoned;
+  {
+    std::lock_guard guard(operation.mutex);
+    operation.request = handle;
+    operation.requestClosing = false;
+    operation.closingReported = false;
+    abandoned = operation.abandoned;
+  }
+  // Made after its caller gave up: closed at once, which ends the open.
+  if (abandoned) {
+    CloseAbandonedRequest(context, operation);
+    return;
+  }
+  // Windows refuses options on a request whose open is still pending
+  // (ERROR_INTERNET_INCORRECT_HANDLE_STATE) and gives it those of the internet handle; Wine takes
+  // only the connect timeout from the internet handle and accepts these here. Neither is a bound
+  // to rely on: the session's deadline is the one every wait in Run keeps.
+  SetTimeouts(handle, operation.timeouts);
+}
+
 void OnRequestComplete(DWORD_PTR context, Operation& operation,
                        const INTERNET_ASYNC_RESULT& result) {
-  HINTERNET strayRequest = nullptr;
   {
     std::lock_guard guard(operation.mutex);
     if (operation.pending == Call::None) return;
@@ -106,11 +177,32 @@ void OnRequestComplete(DWORD_PTR context, Operation& operation,
       ::SetEvent(operation.completed.Get());
       return;
     }
-    // Nobody waits: a request this open made is closed here, and WinINet writes nothing more.
-    if (completed == Call::Open) strayRequest = reinterpret_cast<HINTERNET>(result.dwResult);
+    // Nobody waits: a request this open made that was never reported is closed here, and
+    // followed until it reports its closing like any other.
+    const auto opened = reinterpret_cast<HINTERNET>(result.dwResult);
+    if (completed == Call::Open && opened != nullptr && operation.request == nullptr &&
+        !operation.closingReported) {
+      operation.request = opened;
+      operation.requestClosing = false;
+    }
   }
-  if (strayRequest != nullptr) ::InternetCloseHandle(strayRequest);
-  OperationRegistry::Instance().Remove(context);
+  CloseAbandonedRequest(context, operation);
+  ReleaseIfFinished(context, operation);
+}
+
+void OnHandleClosing(DWORD_PTR context, Operation& operation, HINTERNET handle) {
+  {
+    std::unique_lock lock(operation.mutex);
+    if (handle != operation.request) return;
+    // Closed by this module on another thread: that close returns first (see closingHere).
+    operation.closedHere.wait(lock, [&] {
+      return operation.closingHere != handle ||
+             operation.closingThread == ::GetCurrentThreadId();
+    });
+    operation.request = nullptr;
+    operation.closingReported = true;
+  }
+  ReleaseIfFinished(context, operation);
 }
 
 void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information,
@@ -126,10 +218,8 @@ void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID 
     if (!operation) return;
     switch (status) {
       case INTERNET_STATUS_HANDLE_CREATED:
-        // Wine takes only the connect timeout from the internet handle; the request gets all
-        // three before it is sent.
         if (length >= sizeof(HINTERNET)) {
-          SetTimeouts(*static_cast<HINTERNET*>(information), operation->timeouts);
+          OnHandleCreated(context, *operation, *static_cast<HINTERNET*>(information));
         }
         break;
       case INTERNET_STATUS_REQUEST_COMPLETE:
@@ -138,17 +228,11 @@ void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID 
                             *static_cast<const INTERNET_ASYNC_RESULT*>(information));
         }
         break;
-      case INTERNET_STATUS_HANDLE_CLOSING: {
-        // The last report on a request: whatever it had in progress has ended.
-        bool release = false;
+      case INTERNET_STATUS_HANDLE_CLOSING:
         if (length >= sizeof(HINTERNET)) {
-          std::lock_guard guard(operation->mutex);
-          release = operation->abandoned && operation->request != nullptr &&
-                    *static_cast<HINTERNET*>(information) == operation->request;
+          OnHandleClosing(context, *operation, *static_cast<HINTERNET*>(information));
         }
-        if (release) OperationRegistry::Instance().Remove(context);
         break;
-      }
       default: break;
     }
   } catch (...) {
@@ -157,8 +241,11 @@ void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID 
   }
 }
 
-// WinINet calls StatusCallback, code of this module, for a call it goes on with after its caller
-// stopped waiting; from then on this module must stay loaded.
+// WinINet calls StatusCallback, code of this module, on threads of its own: a completion runs on
+// after it has set the event that wakes the worker, and removing the callback does not wait for
+// reports in flight. Once the last control is gone the module answers DllCanUnloadNow with yes,
+// and a container's CoFreeUnusedLibraries could unload it under such a thread. So the first
+// session pins the module: from then on it stays loaded for the life of the process.
 void KeepModuleLoaded() {
   static std::once_flag pinned;
   std::call_once(pinned, [] {
@@ -288,6 +375,7 @@ class WinInetSession : public HttpSession {
     {
       std::lock_guard guard(operation_->mutex);
       operation_->request = opened;
+      operation_->requestClosing = false;
     }
     HttpResponse response;
     response.redirect = RedirectTarget(opened, address);
@@ -364,15 +452,16 @@ class WinInetSession : public HttpSession {
     return false;
   }
 
-  // Stops waiting for the call in progress. Closing the handles (still registered: closing may
-  // report at once, on this thread) makes WinINet end the call as soon as it notices (Wine: when
-  // the socket's receive timeout runs out); the callback then releases the operation, with the
-  // buffer WinINet may still write into.
+  // Stops waiting for the call in progress. Closing its request (the one this session holds, or
+  // the one an open in progress reported) makes WinINet end the call; the internet handle goes
+  // too. The operation, with the buffer WinINet may still write into, stays registered until
+  // the request has reported its closing (see Operation).
   void GiveUp() {
-    KeepModuleLoaded();
     gaveUp_ = true;
-    request_.Reset();
+    static_cast<void>(request_.Take());  // closed through the operation, exactly once
+    CloseAbandonedRequest(context_, *operation_);
     internet_.Reset();
+    ReleaseIfFinished(context_, *operation_);
   }
 
   UniqueInternetHandle internet_;
@@ -400,6 +489,7 @@ void WinInetRequest::Abort() noexcept { session_.Abort(); }
 }  // namespace
 
 std::unique_ptr<HttpSession> WinInetClient::OpenSession(HttpDeadline deadline) {
+  KeepModuleLoaded();
   UniqueInternetHandle internet(::InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                                 nullptr, INTERNET_FLAG_ASYNC));
   if (!internet) return nullptr;

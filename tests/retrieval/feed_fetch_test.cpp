@@ -111,12 +111,35 @@ TEST_F(FeedFetchTest, TenRedirectionsAreFollowedOnTheWebOnly) {
   EXPECT_EQ(Fetch(u"http://local/").status, FeedFetchStatus::CannotOpen);
 }
 
+TEST_F(FeedFetchTest, AnHttpsAddressIsNeverRedirectedToHttp) {
+  world_->feeds[u"http://plain/"].chunks = {"<plain/>"};
+  world_->feeds[u"https://secure/"].chunks = {"<secure/>"};
+  const struct {
+    std::u16string from, to;
+    FeedFetchStatus status;
+  } cases[] = {
+      {u"https://a/", u"https://secure/", FeedFetchStatus::Complete},
+      {u"http://b/", u"https://secure/", FeedFetchStatus::Complete},
+      {u"http://c/", u"http://plain/", FeedFetchStatus::Complete},
+      {u"https://d/", u"http://plain/", FeedFetchStatus::InsecureRedirect},
+      {u"HTTPS://e/", u"HTTP://plain/", FeedFetchStatus::InsecureRedirect},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [from, to, status] = cases[i];
+    world_->opened.clear();
+    world_->feeds[from].redirect = to;
+    EXPECT_EQ(Fetch(from).status, status) << "case " << i;
+    // A refused redirection never requests its target.
+    EXPECT_EQ(world_->opened.size(), status == FeedFetchStatus::Complete ? 2u : 1u) << "case " << i;
+  }
+}
+
 TEST(FeedFetchFailureTest, DescribesEveryFailureOnly) {
   EXPECT_EQ(FeedFetchFailure(FeedFetchStatus::Complete), "");
   EXPECT_EQ(FeedFetchFailure(FeedFetchStatus::TooLarge), "Feed too large");
   for (FeedFetchStatus status :
        {FeedFetchStatus::NoSession, FeedFetchStatus::CannotOpen, FeedFetchStatus::TooManyRedirects,
-        FeedFetchStatus::ReadFailed, FeedFetchStatus::Stopped}) {
+        FeedFetchStatus::InsecureRedirect, FeedFetchStatus::ReadFailed, FeedFetchStatus::Stopped}) {
     EXPECT_FALSE(FeedFetchFailure(status).empty());
   }
 }

@@ -470,6 +470,25 @@ TEST_F(FeedsWineTest, AnHttpsFeedFromATrustedAuthorityIsRead) {
   EXPECT_THAT(ServerLog(), Contains("SENT /feeds/one.xml"));
 }
 
+// Over HTTPS a redirection is followed to another https address, never to a plain one: that feed
+// ends for the pass with the line of a failed read, and its http address is never requested.
+TEST_F(FeedsWineTest, AnHttpsFeedIsRedirectedToHttpsOnly) {
+  const TrustedTestAuthority authority;
+  ASSERT_TRUE(authority.Added()) << "the test authority could not be added to the root store";
+  Feeds& feeds = MakeFeeds();
+  const std::string plainOrigin = "http://127.0.0.1:" + std::to_string(FeedServerPort());
+  feeds.SetFeedList(HttpsUrl("trusted", "/redirect/302/feeds/one.xml?to=" + plainOrigin) +
+                    u" URL " + HttpsUrl("trusted", "/redirect/301/feeds/two.xml"));
+  ASSERT_TRUE(WaitForNextHeadlineMessage());
+  EXPECT_THAT(Texts(3),
+              ElementsAre(u"Two first. Alpha story of two.", u"Two second. Beta story of two.",
+                          u"Two first. Alpha story of two."));
+  EXPECT_THAT(Diagnostics(), ElementsAre("InternetReadFile failed\n"));
+  const std::vector<std::string> log = ServerLog();
+  EXPECT_THAT(log, Contains("SENT /feeds/two.xml"));
+  EXPECT_THAT(log, Not(Contains("GET /feeds/one.xml")));
+}
+
 TEST_F(FeedsWineTest, AnHttpsFeedFromAnUnknownAuthorityIsSkipped) {
   Feeds& feeds = MakeFeeds();
   feeds.SetFeedList(HttpsUrl("untrusted", "/feeds/one.xml") + u" URL " + Url("/feeds/two.xml"));

@@ -20,7 +20,9 @@ tests read only their own entries. Endpoints (FILE is a file below --root):
   /stall/FILE?after=N            announces the whole file, sends N bytes, then sends nothing
   /cut/FILE?after=N              announces the whole file, sends N bytes, closes the connection
   /status/CODE/FILE              the file as the body of a response with status CODE
-  /redirect/CODE/PATH            status CODE with Location /PATH (token kept)
+  /redirect/CODE/PATH[?to=ORIGIN]
+                                 status CODE with Location /PATH (token kept), on ORIGIN
+                                 (scheme, host and port: another listener) when given
   /loop/A/B                      status 302 with Location /loop/B/A (token kept): /loop/x/x
                                  redirects to itself, /loop/a/b and /loop/b/a to each other
   /endless                       a feed whose body never ends
@@ -235,7 +237,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path.startswith("/redirect/"):
             _, _, code, target = path.split("/", 3)
             self.send_response(int(code))
-            self.send_header("Location", token + "/" + target)
+            origin = query.get("to", [""])[0]
+            self.send_header("Location", origin + token + "/" + target)
             self.send_header("Content-Length", "0")
             self.send_header("Cache-Control", "no-store")
             self.end_headers()
