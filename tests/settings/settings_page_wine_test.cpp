@@ -217,6 +217,21 @@ class SettingsPageTest : public ::testing::Test {
     return seen;
   }
 
+  // Where the keyboard focus and the activation are, for a failure message.
+  std::string FocusDescription() const {
+    const HWND focus = ::GetFocus();
+    std::string text = "focus: ";
+    if (focus == nullptr) {
+      text += "none";
+    } else {
+      for (wchar_t c : ClassOf(focus)) text += static_cast<char>(c);
+      text += " #" + std::to_string(::GetDlgCtrlID(focus));
+    }
+    text += ::GetActiveWindow() == host_.Get() ? "; the test's window is active"
+                                                : "; the test's window is not active";
+    return text;
+  }
+
   int RowCount() const { return ListView_GetItemCount(Item(IDC_FEED_LIST)); }
   std::u16string RowText(int row) const {
     wchar_t text[512] = {};
@@ -338,7 +353,7 @@ TEST_F(SettingsPageTest, AddTrimsTheAddressAndRefusesEmptyOrImplausibleText) {
     EXPECT_EQ(box.owner, host_.Get()) << "owned by the page's window";
     EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
     EXPECT_FALSE(box.icon);
-    EXPECT_EQ(::GetFocus(), Item(IDC_FEED_TO_ADD));
+    EXPECT_EQ(::GetFocus(), Item(IDC_FEED_TO_ADD)) << FocusDescription();
   }
   EXPECT_EQ(RowCount(), 10);
   SetItemText(IDC_FEED_TO_ADD, L"a.b");
@@ -357,7 +372,7 @@ TEST_F(SettingsPageTest, RemoveDeletesEverySelectedRowAndRefusesWithoutSelection
   EXPECT_EQ(Chars(box.text), u"Please select RSS feed URL to remove");
   EXPECT_EQ(box.owner, host_.Get());
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
-  EXPECT_EQ(::GetFocus(), Item(IDC_FEED_LIST));
+  EXPECT_EQ(::GetFocus(), Item(IDC_FEED_LIST)) << FocusDescription();
   EXPECT_EQ(RowCount(), 9);
 
   for (int row : {1, 4, 8}) SelectRow(row);
