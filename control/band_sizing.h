@@ -1,7 +1,10 @@
 #pragma once
-// How tall the ticker's window may be made: the band is 16 pixels high, the width is free.
+// How tall the ticker's window may be made: the band is 16 pixels high at 96 DPI, scaled to the
+// DPI of the window that shows it; the width is free.
 
 #include <cstdint>
+
+#include "control/dpi_scaling.h"
 
 namespace tidewire {
 
@@ -15,7 +18,11 @@ struct SizingRect {
   std::int32_t bottom = 0;
 };
 
-// Limits an interactive resize to the band's height, keeping the top edge; lower heights stay.
-void LimitToBandHeight(SizingRect& rect);
+// The band's height in a window of `dpi`.
+constexpr std::int32_t BandHeightAt(std::uint32_t dpi) { return ScaleForDpi(BandHeight, dpi); }
+
+// Limits an interactive resize to the band's height at `dpi`, keeping the top edge; lower
+// heights stay.
+void LimitToBandHeight(SizingRect& rect, std::uint32_t dpi = BaseDpi);
 
 }  // namespace tidewire

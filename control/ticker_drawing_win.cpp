@@ -37,7 +37,9 @@ class ClipRestorer {
 
 }  // namespace
 
-HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds) {
+HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds, UINT dpi) {
+  engine.SetDrawingDpi(dpi);
+  dpi = engine.DrawingDpi();
   // The text is chosen and copied before the target's state is touched: an allocation that fails
   // here leaves the container's context as it was.
   std::wstring text;
@@ -51,9 +53,8 @@ HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds) {
   ::SetBkMode(target, TRANSPARENT);
 
   RECT rect = bounds;
-  if (rect.right - rect.left < MinimumCompositionWidth) {
-    rect.right = rect.left + MinimumCompositionWidth;
-  }
+  const int minimumWidth = ScaleForDpi(MinimumCompositionWidth, dpi);
+  if (rect.right - rect.left < minimumWidth) rect.right = rect.left + minimumWidth;
   // The clip keeps a widened frame, and its right edge line, inside the control's own bounds,
   // and within whatever the container clips to; it is given back its own clip afterwards.
   const ClipRestorer containerClip(target);
@@ -61,13 +62,13 @@ HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds) {
   const UniqueGdiObject<HRGN> clip(::CreateRectRgnIndirect(&deviceBounds));
   ::ExtSelectClipRgn(target, clip.Get(), RGN_AND);
 
-  ComposeStrip(engine, target, engine.StripFont(), rect, text);
-  DrawEdgeLines(target, rect);
+  ComposeStrip(engine, target, engine.StripFont(), rect, text, BandHeightAt(dpi));
+  DrawEdgeLines(target, rect, ScaleLineWidth(1, dpi));
   return S_OK;
 }
 
 void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect,
-                  std::wstring_view text) {
+                  std::wstring_view text, int bandHeight) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
 
@@ -81,7 +82,7 @@ void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect
       {
         const UniqueCreatedDc pattern = CreateStripDC(target);
         const ScopedSelectObject backgroundSelection(pattern.Get(), engine.StripBackground());
-        ::StretchBlt(memory.Get(), 0, 0, width, BandHeight, pattern.Get(), 0, 0,
+        ::StretchBlt(memory.Get(), 0, 0, width, bandHeight, pattern.Get(), 0, 0,
                      PatternSourceWidth, BandHeight, SRCCOPY);
       }
 
@@ -97,7 +98,16 @@ void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect
   }
 }
 
-void DrawEdgeLines(HDC target, const RECT& rect) {
+void DrawEdgeLines(HDC target, const RECT& rect, int width) {
+  if (width > 1) {
+    // Wider than a cosmetic pen draws: the same columns and rows as the lines below, filled.
+    const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(EdgeLineColour));
+    const RECT left{rect.left, rect.top, rect.left + width, rect.bottom};
+    const RECT right{rect.right - width, rect.top + 1, rect.right, rect.bottom + 1};
+    ::FillRect(target, &left, fill.Get());
+    ::FillRect(target, &right, fill.Get());
+    return;
+  }
   const LOGBRUSH brush{BS_SOLID, EdgeLineColour, 0};
   const UniqueGdiObject<HPEN> pen(::ExtCreatePen(PS_COSMETIC | PS_SOLID, 1, &brush, 0, nullptr));
   const ScopedSelectObject penSelection(target, pen.Get());

@@ -1,6 +1,7 @@
 #pragma once
 // Drawing of the ticker band: a dark pattern 16 pixels high, the current line in orange at
-// x = width - scrollOffset, and a grey line at each end. Every frame is composed off-screen and
+// x = width - scrollOffset, and a grey line at each end. Those are the sizes at 96 DPI; a frame
+// drawn at another DPI has them scaled (see control/dpi_scaling.h). Every frame is composed off-screen and
 // copied to the target in one block; nothing is kept between frames but the engine's font and
 // background bitmap.
 
@@ -17,25 +18,28 @@ class TickerEngine;
 
 inline constexpr COLORREF StripTextColour = RGB(255, 128, 0);
 inline constexpr COLORREF EdgeLineColour = RGB(82, 81, 82);
-// The pattern (BandHeight rows) is stretched across the width only; rows below it stay black.
+// The pattern (BandHeight rows) is stretched across the width, and to the band's height at the
+// drawing DPI; rows below it stay black.
 inline constexpr int PatternSourceWidth = 3;
 // Narrower controls still compose a frame this wide, of which only their own width shows.
 inline constexpr int MinimumCompositionWidth = 80;
 
-// Draws the control into `bounds` (logical units of `target`) and nothing outside them or the
-// target's own clip region. Leaves the target's text alignment left/top and its background mode
-// transparent, and its clip region as it was. Always S_OK: drawing has no failure path.
-HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds);
+// Draws the control into `bounds` (logical units of `target`) at `dpi` and nothing outside them
+// or the target's own clip region. Leaves the target's text alignment left/top and its
+// background mode transparent, and its clip region as it was. Always S_OK: drawing has no
+// failure path.
+HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds, UINT dpi = 96);
 
 // Composes one frame of `rect`'s size with `text` at x = width - scrollOffset and copies it to
-// `rect` of the target. Reports the frame to the engine, which decides from it whether the line
-// has left the band.
+// `rect` of the target, the pattern `bandHeight` rows high. Reports the frame to the engine,
+// which decides from it whether the line has left the band.
 void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect,
-                  std::wstring_view text);
+                  std::wstring_view text, int bandHeight = BandHeight);
 
-// The two edge lines, straight on the target: the left one over rows top .. bottom - 1 of
-// column left, the right one over rows top + 1 .. bottom of column right - 1.
-void DrawEdgeLines(HDC target, const RECT& rect);
+// The two edge lines, straight on the target, `width` columns each: the left one over rows
+// top .. bottom - 1 from column left, the right one over rows top + 1 .. bottom up to column
+// right - 1.
+void DrawEdgeLines(HDC target, const RECT& rect, int width = 1);
 
 // A memory context compatible with `reference`, set up for the band's text: left/top alignment
 // without position update, transparent background (black), the text colour.

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "control/dpi_scaling.h"
 #include "settings/language_defaults.h"
 #include "win/com_boundary.h"
 #include "win/module.h"
@@ -13,9 +14,12 @@ namespace {
 
 constexpr WORD StripBackgroundResource = 208;
 
-HFONT CreateStripFont() {
+// Character height 11 pixels at 96 DPI, without internal leading.
+constexpr LONG StripFontHeight = -11;
+
+HFONT CreateStripFont(UINT dpi) {
   LOGFONTW description{};
-  description.lfHeight = -11;  // character height 11 pixels, without internal leading
+  description.lfHeight = ScaleForDpi(StripFontHeight, dpi);
   description.lfWeight = FW_NORMAL;
   constexpr wchar_t faceName[] = L"Tahoma";
   static_assert(sizeof(faceName) <= sizeof(description.lfFaceName));
@@ -30,7 +34,7 @@ TickerEngine::TickerEngine(HeadlineSourceFactory makeSource, std::function<void(
   // The cycle's state starts as an empty line that is wanted replaced, not between lines, not
   // moved, not done, not paused; the settings record starts with its defaults.
   handCursor_ = ::LoadCursorW(nullptr, IDC_HAND);
-  stripFont_.Reset(CreateStripFont());
+  stripFont_.Reset(CreateStripFont(drawingDpi_));
   stripBackground_.Reset(::LoadBitmapW(CodeModule(), MAKEINTRESOURCEW(StripBackgroundResource)));
   settings_.speech_feed_URLs = ProcessLanguageDefaults().DefaultFeedList();
   settings_.speech_feed_URLs_active = std::u16string(DefaultActiveFlags);
@@ -100,7 +104,7 @@ void TickerEngine::AdvanceHeadline() {
 }
 
 void TickerEngine::IncrementFeed() {
-  if (state_.IncrementFeed(settings_.speech_speed) == TickerState::TickOutcome::LineRetired) {
+  if (state_.IncrementFeed(settings_.speech_speed, drawingDpi_) == TickerState::TickOutcome::LineRetired) {
     StartDelay();
   }
 }
@@ -120,6 +124,16 @@ void TickerEngine::RestartScrollTimer() {
   if (window == nullptr) return;
   ::KillTimer(window, ScrollTimerId);
   ::SetTimer(window, ScrollTimerId, ScrollTimerPeriodMs(settings_.speech_speed), nullptr);
+}
+
+void TickerEngine::SetDrawingDpi(UINT dpi) {
+  dpi = UsableDpi(dpi);
+  if (dpi == drawingDpi_) return;
+  UniqueGdiObject<HFONT> font(CreateStripFont(dpi));
+  // Without a new font the band keeps the old one and the old DPI: text and band stay matched.
+  if (!font) return;
+  stripFont_ = std::move(font);
+  drawingDpi_ = dpi;
 }
 
 void TickerEngine::FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth) {

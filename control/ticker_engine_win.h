@@ -63,6 +63,10 @@ class TickerEngine {
   void SetRefreshMs(std::uint32_t refreshMs);
   // The lists changed: the next announcement replaces the line on the band.
   void MarkForNextHeadline() { state_.MarkForNextHeadline(); }
+  // Drawing tells the DPI it draws at before each frame: the font follows it, and so does the
+  // scroll step, which keeps the band's speed in 96-DPI terms.
+  void SetDrawingDpi(UINT dpi);
+  UINT DrawingDpi() const { return drawingDpi_; }
   // Drawing reports each composed frame, which decides when the line has left the band.
   void FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth);
   // Drawing shows a connecting text on the band in the process's current language.
@@ -95,6 +99,7 @@ class TickerEngine {
   TickerState state_;
   std::function<void()> requestRedraw_;
   HCURSOR handCursor_ = nullptr;  // a shared system cursor: never destroyed
+  UINT drawingDpi_ = 96;           // of the last frame drawn, and of the font
   UniqueGdiObject<HFONT> stripFont_;
   UniqueGdiObject<HBITMAP> stripBackground_;
   UniqueKernelHandle delayEvent_;

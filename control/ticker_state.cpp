@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "control/dpi_scaling.h"
 #include "settings/language_defaults.h"
 #include "settings/settings_record.h"
 
@@ -14,10 +15,11 @@ bool IsStatusText(std::u16string_view text, std::u16string_view connectingMessag
          text == EnglishNoFeedsMessage || text == noFeedsMessage;
 }
 
-TickerState::TickOutcome TickerState::IncrementFeed(std::int32_t speechSpeed) {
+TickerState::TickOutcome TickerState::IncrementFeed(std::int32_t speechSpeed, std::uint32_t dpi) {
   if (betweenLines_ || paused_) return TickOutcome::Unchanged;
   if (lineDone_) {
     scrollOffset_ = 0;
+    stepRemainder_ = 0;
     betweenLines_ = true;
     needNextHeadline_ = true;
     lineDone_ = false;
@@ -25,7 +27,10 @@ TickerState::TickOutcome TickerState::IncrementFeed(std::int32_t speechSpeed) {
   }
   // A control that is never drawn never finishes its line; the offset then stops at its maximum
   // instead of overflowing.
-  const std::int32_t step = ScrollStepPixels(speechSpeed);
+  const std::int64_t travelled =
+      std::int64_t{ScrollStepPixels(speechSpeed)} * UsableDpi(dpi) + stepRemainder_;
+  const auto step = static_cast<std::int32_t>(travelled / BaseDpi);
+  stepRemainder_ = travelled % BaseDpi;
   if (scrollOffset_ <= std::numeric_limits<std::int32_t>::max() - step) scrollOffset_ += step;
   return TickOutcome::Advanced;
 }
@@ -39,6 +44,7 @@ void TickerState::AdvanceHeadline(HeadlineSource* source, const LanguageDefaults
   needNextHeadline_ = false;
   betweenLines_ = false;
   scrollOffset_ = 0;
+  stepRemainder_ = 0;
   currentHeadline_ = source->NextHeadline(language.ConnectingMessage);
   if (IsStatusText(currentHeadline_.text, language.ConnectingMessage, language.NoFeedsMessage)) {
     needNextHeadline_ = true;

@@ -41,9 +41,11 @@ class TickerState {
   // shows the connecting record before the first AdvanceHeadline).
   void SetCurrentHeadline(Headline headline) { currentHeadline_ = std::move(headline); }
 
-  // One scroll tick at the given speed. Retiring a line leaves the band between lines with the
-  // next headline wanted; the caller then starts the delay.
-  TickOutcome IncrementFeed(std::int32_t speechSpeed);
+  // One scroll tick at the given speed, on a band drawn at `dpi`: the step is scaled so that the
+  // line covers the same distance per second as at 96 DPI, the fraction of a pixel left over
+  // carried to the next tick. Retiring a line leaves the band between lines with the next
+  // headline wanted; the caller then starts the delay.
+  TickOutcome IncrementFeed(std::int32_t speechSpeed, std::uint32_t dpi = 96);
 
   // Whether the tick just handled should be followed by a redraw request.
   bool WantsRedraw() const { return !paused_ && !betweenLines_; }
@@ -73,6 +75,7 @@ class TickerState {
   bool needNextHeadline_ = true;
   bool betweenLines_ = false;
   std::int32_t scrollOffset_ = 0;
+  std::int64_t stepRemainder_ = 0;  // in 1/96ths of a pixel at the drawing DPI
   bool lineDone_ = false;
   bool paused_ = false;
 };

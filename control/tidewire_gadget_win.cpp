@@ -15,6 +15,7 @@
 #include "settings/settings_location.h"
 #include "settings/settings_stream.h"
 #include "win/com_boundary.h"
+#include "win/dpi.h"
 #include "win/handles.h"
 #include "win/module.h"
 #include "win/property_frame.h"
@@ -225,7 +226,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::SetLanguage(BSTR LangID) {
 
 LRESULT CTidewireGadget::OnSizing(RECT& rect) {
   SizingRect sizing{rect.left, rect.top, rect.right, rect.bottom};
-  LimitToBandHeight(sizing);
+  LimitToBandHeight(sizing, WindowDpi(ControlWindow()));
   rect.bottom = sizing.bottom;
   return 0;
 }
@@ -354,7 +355,9 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::GetGUID(DWORD kind, GUID* guid) {
 // Drawing and the control's message map
 
 void CTidewireGadget::DrawControl(HDC dc, const RECT& bounds) {
-  if (engine_) DrawTicker(*engine_, dc, bounds);
+  // Checked at every frame: a windowless control hears of no DPI change. A container that is not
+  // DPI aware gets 96 for its windows and is scaled by the system as a whole.
+  if (engine_) DrawTicker(*engine_, dc, bounds, DrawingDpi(dc, OwnerWindow()));
 }
 
 bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {

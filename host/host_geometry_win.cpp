@@ -1,30 +1,37 @@
 #include "host/host_geometry_win.h"
 
+#include "control/band_sizing.h"
+
 namespace tidewire {
 namespace {
 
 constexpr LONG SizingBorder = 3;
 constexpr LONG CaptionRows = 6;
 
-void KeepWidthFromRight(RECT& rect) {
-  if (rect.right - rect.left < MinimumHostWidth) rect.left = rect.right - MinimumHostWidth;
+LONG MinimumWidth(UINT dpi) { return ScaleForDpi(MinimumHostWidth, dpi); }
+LONG MinimumHeight(UINT dpi) { return ScaleForDpi(MinimumHostHeight, dpi); }
+LONG CaptionRowsAt(UINT dpi) { return ScaleForDpi(CaptionRows, dpi); }
+
+void KeepWidthFromRight(RECT& rect, UINT dpi) {
+  if (rect.right - rect.left < MinimumWidth(dpi)) rect.left = rect.right - MinimumWidth(dpi);
 }
-void KeepWidthFromLeft(RECT& rect) {
-  if (rect.right - rect.left < MinimumHostWidth) rect.right = rect.left + MinimumHostWidth;
+void KeepWidthFromLeft(RECT& rect, UINT dpi) {
+  if (rect.right - rect.left < MinimumWidth(dpi)) rect.right = rect.left + MinimumWidth(dpi);
 }
-void KeepHeightFromBottom(RECT& rect) {
-  if (rect.bottom - rect.top < MinimumHostHeight) rect.top = rect.bottom - MinimumHostHeight;
+void KeepHeightFromBottom(RECT& rect, UINT dpi) {
+  if (rect.bottom - rect.top < MinimumHeight(dpi)) rect.top = rect.bottom - MinimumHeight(dpi);
 }
-void KeepHeightFromTop(RECT& rect) {
-  if (rect.bottom - rect.top < MinimumHostHeight) rect.bottom = rect.top + MinimumHostHeight;
+void KeepHeightFromTop(RECT& rect, UINT dpi) {
+  if (rect.bottom - rect.top < MinimumHeight(dpi)) rect.bottom = rect.top + MinimumHeight(dpi);
 }
 
 }  // namespace
 
-LRESULT HostHitTest(POINT client, LONG windowWidth) {
-  if (client.x <= SizingBorder) return HTLEFT;
-  if (client.x >= windowWidth - SizingBorder) return HTRIGHT;
-  if (client.y < CaptionRows) return HTCAPTION;
+LRESULT HostHitTest(POINT client, LONG windowWidth, UINT dpi) {
+  const LONG border = ScaleForDpi(SizingBorder, dpi);
+  if (client.x <= border) return HTLEFT;
+  if (client.x >= windowWidth - border) return HTRIGHT;
+  if (client.y < CaptionRowsAt(dpi)) return HTCAPTION;
   return HTCLIENT;
 }
 
@@ -43,49 +50,65 @@ const wchar_t* CursorForHitTest(LRESULT hitTest) {
   }
 }
 
-void ApplyMinimumSize(WPARAM edge, RECT& rect) {
+void ApplyMinimumSize(WPARAM edge, RECT& rect, UINT dpi) {
   switch (edge) {
-    case WMSZ_LEFT: KeepWidthFromRight(rect); break;
-    case WMSZ_RIGHT: KeepWidthFromLeft(rect); break;
-    case WMSZ_TOP: KeepHeightFromBottom(rect); break;
-    case WMSZ_BOTTOM: KeepHeightFromTop(rect); break;
+    case WMSZ_LEFT: KeepWidthFromRight(rect, dpi); break;
+    case WMSZ_RIGHT: KeepWidthFromLeft(rect, dpi); break;
+    case WMSZ_TOP: KeepHeightFromBottom(rect, dpi); break;
+    case WMSZ_BOTTOM: KeepHeightFromTop(rect, dpi); break;
     case WMSZ_TOPLEFT:
-      KeepWidthFromRight(rect);
-      KeepHeightFromBottom(rect);
+      KeepWidthFromRight(rect, dpi);
+      KeepHeightFromBottom(rect, dpi);
       break;
     case WMSZ_TOPRIGHT:
-      KeepWidthFromLeft(rect);
-      KeepHeightFromBottom(rect);
+      KeepWidthFromLeft(rect, dpi);
+      KeepHeightFromBottom(rect, dpi);
       break;
     case WMSZ_BOTTOMLEFT:
-      KeepHeightFromTop(rect);
-      KeepWidthFromRight(rect);
+      KeepHeightFromTop(rect, dpi);
+      KeepWidthFromRight(rect, dpi);
       break;
     case WMSZ_BOTTOMRIGHT:
-      KeepWidthFromLeft(rect);
-      KeepHeightFromTop(rect);
+      KeepWidthFromLeft(rect, dpi);
+      KeepHeightFromTop(rect, dpi);
       break;
     default: break;
   }
 }
 
-bool IsRestorablePlacement(const RECT& placement) {
+bool IsRestorablePlacement(const RECT& placement, UINT dpi) {
   // In 64 bits: the stored values may be anything.
   const auto extent = [](LONG from, LONG to) { return static_cast<long long>(to) - from; };
   return placement.left >= 0 && placement.top >= 0 &&
-         extent(placement.left, placement.right) >= MinimumHostWidth &&
-         extent(placement.top, placement.bottom) >= MinimumHostHeight;
+         extent(placement.left, placement.right) >= MinimumWidth(dpi) &&
+         extent(placement.top, placement.bottom) >= MinimumHeight(dpi);
 }
 
-RECT DraggedRows(const RECT& window) {
-  return {window.left, window.top, window.right, window.top + CaptionRows};
+std::optional<RECT> RescaledPlacement(const RECT& saved, UINT savedDpi, UINT dpi) {
+  if (!IsRestorablePlacement(saved, savedDpi) ||
+      saved.bottom - saved.top != BandHeightAt(savedDpi)) {
+    return std::nullopt;
+  }
+  const LONG width = RescaleForDpi(saved.right - saved.left, savedDpi, dpi);
+  // In 64 bits: a corner near the end of the range must not wrap round.
+  const auto right = static_cast<long long>(saved.left) + width;
+  const auto bottom = static_cast<long long>(saved.top) + BandHeightAt(dpi);
+  if (right > LONG_MAX || bottom > LONG_MAX) return std::nullopt;
+  return RECT{saved.left, saved.top, static_cast<LONG>(right), static_cast<LONG>(bottom)};
 }
 
-std::optional<RECT> RestoredPlacement(const RECT& saved, LONG bandHeight, const RECT& workArea) {
-  if (!IsRestorablePlacement(saved) || saved.bottom - saved.top != bandHeight) return std::nullopt;
+RECT DraggedRows(const RECT& window, UINT dpi) {
+  return {window.left, window.top, window.right, window.top + CaptionRowsAt(dpi)};
+}
+
+std::optional<RECT> RestoredPlacement(const RECT& saved, LONG bandHeight, const RECT& workArea,
+                                      UINT dpi) {
+  if (!IsRestorablePlacement(saved, dpi) || saved.bottom - saved.top != bandHeight) {
+    return std::nullopt;
+  }
   // The corner first, so that nothing below counts beyond the work area's own numbers.
   if (saved.left < workArea.left || saved.left >= workArea.right || saved.top < workArea.top ||
-      saved.top > workArea.bottom - CaptionRows) {
+      saved.top > workArea.bottom - CaptionRowsAt(dpi)) {
     return std::nullopt;
   }
   RECT restored = saved;

@@ -1,5 +1,6 @@
 #include "host/host_settings_win.h"
 
+#include "control/dpi_scaling.h"
 #include "settings/settings_location.h"
 #include "win/com.h"
 #include "win/handles.h"
@@ -7,6 +8,8 @@
 
 namespace tidewire {
 namespace {
+
+constexpr wchar_t ClientDpiValue[] = L"ClientDpi";
 
 // A stream over a value of the settings subkey, at its start; null when there is none.
 ComPtr<IStream> OpenValueStream(HKEY key, const wchar_t* value, DWORD mode,
@@ -50,6 +53,14 @@ void LoadClientSettings(HKEY key, ClientSettings& client) {
   if (!stream) return;
   ReadField(*stream.Get(), client.stayOnTop);
   ReadField(*stream.Get(), client.placement);
+  DWORD dpi = 0;
+  DWORD size = sizeof(dpi);
+  client.placementDpi = BaseDpi;
+  if (::RegGetValueW(key, SettingsSubkey, ClientDpiValue, RRF_RT_REG_DWORD, nullptr, &dpi,
+                     &size) == ERROR_SUCCESS &&
+      IsPlausibleDpi(dpi)) {
+    client.placementDpi = dpi;
+  }
 }
 
 }  // namespace
@@ -86,6 +97,12 @@ void SaveHostSettings(IPersistStreamInit& persist, const ClientSettings& client)
                           "Failed to init registry stream to save client settings\n")) {
     stream->Write(&client.stayOnTop, sizeof(client.stayOnTop), nullptr);
     stream->Write(&client.placement, sizeof(client.placement), nullptr);
+  }
+  const DWORD dpi = UsableDpi(client.placementDpi);
+  UniqueRegKey subkey;
+  if (::RegCreateKeyW(key.Get(), SettingsSubkey, subkey.Put()) == ERROR_SUCCESS) {
+    ::RegSetValueExW(subkey.Get(), ClientDpiValue, 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
   }
 }
 

@@ -2,8 +2,10 @@
 
 #include <windowsx.h>
 
+#include "control/band_sizing.h"
 #include "host/about_dlg_win.h"
 #include "host/host_geometry_win.h"
+#include "win/dpi.h"
 #include "win/handles.h"
 #include "win/module.h"
 #include "win/property_frame.h"
@@ -32,10 +34,10 @@ void SetExtendedStyles(HWND window, LONG_PTR styles) {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER | SWP_FRAMECHANGED);
 }
 
-HICON LoadProgramIcon(int widthMetric, int heightMetric) {
+HICON LoadProgramIcon(int widthMetric, int heightMetric, UINT dpi) {
   return static_cast<HICON>(::LoadImageW(CodeModule(), MAKEINTRESOURCEW(ProgramIcon), IMAGE_ICON,
-                                         ::GetSystemMetrics(widthMetric),
-                                         ::GetSystemMetrics(heightMetric), LR_SHARED));
+                                         SystemMetricForDpi(widthMetric, dpi),
+                                         SystemMetricForDpi(heightMetric, dpi), LR_SHARED));
 }
 
 }  // namespace
@@ -99,7 +101,10 @@ bool CMainDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       if (wParam != FALSE) CloseHost(CloseCommand);
       return true;
     case WM_SIZING:
-      if (lParam != 0) ApplyMinimumSize(wParam, *reinterpret_cast<RECT*>(lParam));
+      if (lParam != 0) ApplyMinimumSize(wParam, *reinterpret_cast<RECT*>(lParam), dpi_);
+      return true;
+    case WM_DPICHANGED:
+      if (lParam != 0) OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return true;
     case WM_DESTROY: OnDestroy(); return false;
     default: return false;
@@ -107,6 +112,10 @@ bool CMainDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, L
 }
 
 void CMainDlg::OnInitDialog() {
+  // The band's size is this window's own business when the DPI changes (see OnDpiChanged), not
+  // the dialog manager's.
+  KeepDialogLayoutOnDpiChange(Handle());
+  dpi_ = UsableDpi(WindowDpi(Handle()));
   accelerators_ = ::LoadAcceleratorsW(CodeModule(), MAKEINTRESOURCEW(AcceleratorTable));
   CreateGadget();
   PlaceWindow();
@@ -116,15 +125,31 @@ void CMainDlg::OnInitDialog() {
     client_.stayOnTop = 1;
     ToggleStayOnTop();
   }
-  ::SendMessageW(Handle(), WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadProgramIcon(SM_CXICON, SM_CYICON)));
-  ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(LoadProgramIcon(SM_CXSMICON, SM_CYSMICON)));
+  SetIcons();
   if (MessageLoop* loop = MessageLoop::ForCurrentThread()) {
     loop->AddMessageFilter(*this);
     loop->AddIdleHandler(*this);
   }
   RequestHoverAndLeave();
+}
+
+void CMainDlg::SetIcons() {
+  ::SendMessageW(Handle(), WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadProgramIcon(SM_CXICON, SM_CYICON, dpi_)));
+  ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(LoadProgramIcon(SM_CXSMICON, SM_CYSMICON, dpi_)));
+}
+
+// The window moved to a monitor of another scaling, or the user changed the scaling: the
+// suggested rectangle keeps the band's physical size across; its height is made exactly the
+// band's height at the new DPI.
+void CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  dpi_ = UsableDpi(dpi);
+  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, BandHeightAt(dpi_),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  SetIcons();
+  ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void CMainDlg::CreateGadget() {
@@ -146,17 +171,25 @@ void CMainDlg::PlaceWindow() {
   const HWND window = Handle();
   RECT own{};
   ::GetWindowRect(window, &own);
-  const RECT& saved = client_.placement;
-  if (IsRestorablePlacement(saved)) {
-    // A damaged rectangle, or one on a monitor removed since, must not bring back for ever a
-    // strip that nobody can reach or that covers the desktop: the rows the user drags must lie
-    // on a work area, and the band keeps its own height.
+  // The template's height follows the dialog font; the band's follows the DPI.
+  const LONG bandHeight = BandHeightAt(dpi_);
+  if (own.bottom - own.top != bandHeight) {
+    own.bottom = own.top + bandHeight;
+    ::SetWindowPos(window, nullptr, 0, 0, own.right - own.left, bandHeight,
+                   SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+  }
+  // A damaged rectangle, or one on a monitor removed since, must not bring back for ever a strip
+  // that nobody can reach or that covers the desktop: the rows the user drags must lie on a work
+  // area, and the band keeps its own height. One saved at another DPI is first brought to this
+  // window's.
+  if (const std::optional<RECT> saved =
+          RescaledPlacement(client_.placement, client_.placementDpi, dpi_)) {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
-    const RECT dragged = DraggedRows(saved);
+    const RECT dragged = DraggedRows(*saved, dpi_);
     if (::GetMonitorInfoW(::MonitorFromRect(&dragged, MONITOR_DEFAULTTONEAREST), &monitor)) {
       if (const std::optional<RECT> restored =
-              RestoredPlacement(saved, own.bottom - own.top, monitor.rcWork)) {
+              RestoredPlacement(*saved, bandHeight, monitor.rcWork, dpi_)) {
         ::SetWindowPos(window, nullptr, restored->left, restored->top,
                        restored->right - restored->left, restored->bottom - restored->top,
                        SWP_NOACTIVATE | SWP_NOZORDER);
@@ -188,7 +221,7 @@ LRESULT CMainDlg::HitTest(LPARAM screenPoint) const {
   ::MapWindowPoints(nullptr, Handle(), &point, 1);
   RECT window{};
   ::GetWindowRect(Handle(), &window);
-  return HostHitTest(point, window.right - window.left);
+  return HostHitTest(point, window.right - window.left, dpi_);
 }
 
 void CMainDlg::SetHostCursor(HWND window) {
@@ -198,7 +231,7 @@ void CMainDlg::SetHostCursor(HWND window) {
     ::MapWindowPoints(nullptr, window, &pointer, 1);
     RECT own{};
     ::GetWindowRect(Handle(), &own);
-    cursor = CursorForHitTest(HostHitTest(pointer, own.right - own.left));
+    cursor = CursorForHitTest(HostHitTest(pointer, own.right - own.left, dpi_));
   }
   ::SetCursor(::LoadCursorW(nullptr, cursor));
 }
@@ -288,6 +321,7 @@ void CMainDlg::CloseHost(int exitCode) {
   if (accelerators_ != nullptr) ::DestroyAcceleratorTable(accelerators_);
   accelerators_ = nullptr;
   ::GetWindowRect(Handle(), &client_.placement);
+  client_.placementDpi = dpi_;
   if (persist_) SaveHostSettings(*persist_.Get(), client_);
   if (gadget_) gadget_->SaveSettings();
   DestroyWindowIfAlive();

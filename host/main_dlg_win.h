@@ -44,6 +44,8 @@ class CMainDlg final : public DialogWindow, public MessageFilter, public IdleHan
   void OnInitDialog();
   void CreateGadget();
   void PlaceWindow();
+  void SetIcons();
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
   void Paint();
   LRESULT HitTest(LPARAM screenPoint) const;
   void SetHostCursor(HWND window);
@@ -58,6 +60,7 @@ class CMainDlg final : public DialogWindow, public MessageFilter, public IdleHan
   HACCEL accelerators_ = nullptr;  // a resource of the program
   bool closed_ = false;
   ClientSettings client_;
+  UINT dpi_ = 96;  // of the window: sizes, hit-testing and the saved rectangle follow it
   ComPtr<ControlSite> site_;
   // The control's interfaces, released in reverse order: menu, windowless, persistence, gadget.
   ComPtr<ITidewireGadget> gadget_;

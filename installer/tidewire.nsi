@@ -440,6 +440,7 @@ Section "Uninstall"
     DetailPrint "Removing your settings"
     DeleteRegValue HKCU "${VALUES_KEY}" "Settings"
     DeleteRegValue HKCU "${VALUES_KEY}" "ClientSettings"
+    DeleteRegValue HKCU "${VALUES_KEY}" "ClientDpi"
     DeleteRegKey /ifempty HKCU "${VALUES_KEY}"
     DeleteRegKey /ifempty HKCU "${VALUES_PARENT_KEY}"
   ${EndIf}

@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include "control/dpi_scaling.h"
 #include "resources/settings_page_ids.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
+#include "win/dpi.h"
 
 namespace tidewire {
 namespace {
@@ -62,7 +64,8 @@ void CTidewireGadgetPropPage::OnInitPage() {
   ListView_SetExtendedListViewStyleEx(list, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
   LVCOLUMNW column{};
   column.mask = LVCF_WIDTH;
-  column.cx = FeedColumnWidth;
+  // A width at 96 DPI, as wide in inches at the list's own DPI as the dialog around it.
+  column.cx = ScaleForDpi(FeedColumnWidth, WindowDpi(list));
   ListView_InsertColumn(list, 0, &column);
 
   UniqueBstr flags;

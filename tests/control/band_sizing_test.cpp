@@ -8,8 +8,8 @@
 namespace tidewire {
 namespace {
 
-SizingRect Sized(SizingRect rect) {
-  LimitToBandHeight(rect);
+SizingRect Sized(SizingRect rect, std::uint32_t dpi = BaseDpi) {
+  LimitToBandHeight(rect, dpi);
   return rect;
 }
 
@@ -25,6 +25,27 @@ TEST(BandSizingTest, HeightIsLimitedToTheBandAndWidthIsFree) {
   EXPECT_EQ(Sized({0, 0, 50, 17}).bottom, 16);
   EXPECT_EQ(Sized({0, -100, 50, 0}).bottom, -84);
   EXPECT_EQ(Sized({0, 30, 50, 20}).bottom, 20) << "an inverted rectangle is left alone";
+}
+
+TEST(BandSizingTest, SizesScaleWithTheDpiAsMulDivRounds) {
+  struct Case {
+    std::int32_t pixels;
+    std::uint32_t dpi;
+    std::int32_t scaled;
+  };
+  for (const Case c : {Case{16, 96, 16}, Case{16, 120, 20}, Case{16, 144, 24}, Case{16, 192, 32},
+                       Case{-11, 96, -11}, Case{-11, 144, -17}, Case{-11, 120, -14},
+                       Case{3, 144, 5}, Case{1, 120, 1}, Case{1, 144, 2}, Case{200, 144, 300},
+                       Case{16, 0, 16}, Case{16, 100000, 16},
+                       Case{std::numeric_limits<std::int32_t>::max(), 192,
+                            std::numeric_limits<std::int32_t>::max()}}) {
+    EXPECT_EQ(ScaleForDpi(c.pixels, c.dpi), c.scaled) << c.pixels << " at " << c.dpi;
+  }
+  EXPECT_EQ(ScaleLineWidth(1, 72), 1) << "a line never vanishes";
+  EXPECT_EQ(RescaleForDpi(600, 144, 96), 400);
+  EXPECT_EQ(RescaleForDpi(301, 192, 144), 226);
+  EXPECT_EQ(Sized({0, 0, 50, 40}, 144).bottom, 24);
+  EXPECT_EQ(Sized({0, 0, 50, 40}, 192).bottom, 32);
 }
 
 TEST(BandSizingTest, ExtremeEdgesDoNotOverflow) {

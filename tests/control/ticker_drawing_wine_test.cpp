@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/ticker_drawing_win.h"
@@ -187,6 +188,64 @@ TEST_F(DrawingWineTest, ClipFollowsTheTargetsMappingAndTheContainersClipIsKept) 
   RECT box{1, 1, 1, 1};
   ASSERT_EQ(::GetClipRgn(hidden.Dc(), after.Get()), 1);
   EXPECT_EQ(::GetRgnBox(after.Get(), &box), NULLREGION);
+}
+
+// The rows of a frame that hold text.
+std::pair<int, int> TextRows(const Canvas& frame) {
+  int first = frame.Height();
+  int last = -1;
+  for (int y = 0; y < frame.Height(); ++y) {
+    for (int x = 0; x < frame.Width(); ++x) {
+      if (frame.Pixel(x, y) != Orange) continue;
+      first = std::min(first, y);
+      last = std::max(last, y);
+    }
+  }
+  return {first, last};
+}
+
+// At 144 DPI every size is half as large again: the band 24 rows high, the text, the end lines
+// two columns wide, the composition minimum 120 columns, and the step per tick.
+TEST_F(DrawingWineTest, AtAnotherDpiEverySizeOfTheBandIsScaled) {
+  const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
+  const Canvas canvas(300, 30);
+  EXPECT_EQ(DrawTicker(*engine, canvas.Dc(), {0, 0, 300, 30}, 144), S_OK);
+  for (int y = 0; y < 30; ++y) {
+    const COLORREF got = canvas.Pixel(150, y);
+    if (y >= 24) {
+      EXPECT_EQ(got, Black) << "row " << y;
+    } else {
+      // Row y shows source row 2y/3, rounded either way.
+      EXPECT_TRUE(got == BandRows[y * 2 / 3] || got == BandRows[std::min(15, (y * 2 + 2) / 3)])
+          << "row " << y;
+    }
+    for (int x : {0, 1}) EXPECT_EQ(canvas.Pixel(x, y), Grey) << "left line " << x << ", " << y;
+    if (y > 0) {
+      for (int x : {298, 299}) EXPECT_EQ(canvas.Pixel(x, y), Grey) << "right line " << x;
+    }
+  }
+
+  Tick(*engine, 2);
+  EXPECT_EQ(engine->State().ScrollOffset(), 3) << "1.5 pixels a tick, the half carried";
+
+  const auto reference = MakeEngine({LineWithText(u"Tidewire news")});
+  Tick(*engine, 58);
+  Tick(*reference, 60);
+  const Canvas scaled(300, 30);
+  const Canvas normal(300, 30);
+  EXPECT_EQ(DrawTicker(*engine, scaled.Dc(), {0, 0, 300, 30}, 144), S_OK);
+  Draw(*reference, normal, {0, 0, 300, 30});
+  const auto [scaledTop, scaledBottom] = TextRows(scaled);
+  const auto [normalTop, normalBottom] = TextRows(normal);
+  ASSERT_LT(normalTop, normalBottom);
+  EXPECT_GE((scaledBottom - scaledTop + 1) * 4, (normalBottom - normalTop + 1) * 5)
+      << "text rows " << scaledTop << ".." << scaledBottom << " against " << normalTop << ".."
+      << normalBottom;
+
+  // Narrower than the scaled minimum: the frame is composed wider, its right line unseen.
+  const Canvas narrow(100, 24);
+  EXPECT_EQ(DrawTicker(*engine, narrow.Dc(), {0, 0, 100, 24}, 144), S_OK);
+  EXPECT_NE(narrow.Pixel(99, 10), Grey);
 }
 
 TEST_F(DrawingWineTest, TextIsDrawnInItsColourAtWidthMinusOffset) {

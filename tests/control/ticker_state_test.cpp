@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "control/dpi_scaling.h"
 #include "control/feeds_headline_source.h"
 #include "retrieval/feeds.h"
 #include "settings/language_defaults.h"
@@ -105,6 +106,28 @@ TEST_F(TickerStateTest, StepIsOnePixelBelowSpeedFourAndTwoFromIt) {
     ticker.AdvanceHeadline(&source, english);
     for (int tick = 0; tick < 5; ++tick) ticker.IncrementFeed(c.speed);
     EXPECT_EQ(ticker.ScrollOffset(), 5 * c.step) << "speed " << c.speed;
+  }
+}
+
+// The band covers the same distance per second at every DPI: over 96 ticks at 96-DPI step s the
+// line moves s * dpi pixels, whatever fraction each single tick leaves.
+TEST_F(TickerStateTest, StepScalesWithTheDpiAndCarriesItsFraction) {
+  struct Case {
+    std::int32_t speed;
+    std::uint32_t dpi;
+    std::int32_t afterOneTick;
+    std::int32_t afterTwoTicks;
+  };
+  for (const Case c : {Case{0, 96, 1, 2}, Case{0, 144, 1, 3}, Case{4, 144, 3, 6},
+                       Case{0, 120, 1, 2}, Case{0, 192, 2, 4}, Case{4, 0, 2, 4}}) {
+    TickerState ticker;
+    ticker.AdvanceHeadline(&source, english);
+    ticker.IncrementFeed(c.speed, c.dpi);
+    EXPECT_EQ(ticker.ScrollOffset(), c.afterOneTick) << c.speed << " at " << c.dpi;
+    ticker.IncrementFeed(c.speed, c.dpi);
+    EXPECT_EQ(ticker.ScrollOffset(), c.afterTwoTicks) << c.speed << " at " << c.dpi;
+    for (int tick = 2; tick < 96; ++tick) ticker.IncrementFeed(c.speed, c.dpi);
+    EXPECT_EQ(ticker.ScrollOffset(), ScrollStepPixels(c.speed) * UsableDpi(c.dpi));
   }
 }
 

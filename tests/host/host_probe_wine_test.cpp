@@ -63,6 +63,29 @@ void WriteValue(const wchar_t* name, const Bytes& bytes) {
             ERROR_SUCCESS);
 }
 
+void WriteDpiValue(const Bytes& bytes, DWORD type = REG_DWORD) {
+  UniqueRegKey key;
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, key.Put()), ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExW(key.Get(), L"ClientDpi", 0, type, bytes.data(),
+                             static_cast<DWORD>(bytes.size())),
+            ERROR_SUCCESS);
+}
+
+std::optional<DWORD> ReadDpiValue() {
+  DWORD dpi = 0;
+  DWORD size = sizeof(dpi);
+  if (::RegGetValueW(HKEY_CURRENT_USER, SettingsKeyPath, L"ClientDpi", RRF_RT_REG_DWORD, nullptr,
+                     &dpi, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return dpi;
+}
+
+Bytes DwordBytes(DWORD value) {
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
 Bytes ClientRecord(std::int32_t stayOnTop, RECT rect) {
   Bytes bytes(20);
   std::memcpy(bytes.data(), &stayOnTop, 4);
@@ -263,6 +286,37 @@ TEST_F(HostProbe, SavedPlacementWiderThanTheWorkAreaIsCutToItsWidth) {
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf({work.left, 100, work.right, 116}));
   EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+}
+
+// A rectangle saved at another DPI counts when its height was the band's there: it comes back
+// at this window's DPI (96 here) with its corner kept and its width rescaled. A missing,
+// damaged or implausible DPI counts as 96. The DPI is saved beside the rectangle.
+TEST_F(HostProbe, SavedPlacementIsBroughtFromItsDpiToTheWindows) {
+  struct Case {
+    const char* what;
+    RECT saved;
+    Bytes dpi;
+    DWORD type;
+    std::optional<RECT> restored;  // none: centred
+  };
+  const Case cases[] = {
+      {"saved at 144", {100, 100, 550, 124}, DwordBytes(144), REG_DWORD, RECT{100, 100, 400, 116}},
+      {"saved at 192", {100, 100, 701, 132}, DwordBytes(192), REG_DWORD, RECT{100, 100, 401, 116}},
+      {"band height of 96 said to be 144", {100, 100, 400, 116}, DwordBytes(144), REG_DWORD, {}},
+      {"implausible", {100, 100, 400, 116}, DwordBytes(0xFFFFFFFF), REG_DWORD,
+       RECT{100, 100, 400, 116}},
+      {"not a number", {100, 100, 400, 116}, Bytes{1, 2}, REG_BINARY, RECT{100, 100, 400, 116}},
+  };
+  for (const Case& tried : cases) {
+    SCOPED_TRACE(tried.what);
+    WriteValue(ClientSettingsValue, ClientRecord(1, tried.saved));
+    WriteDpiValue(tried.dpi, tried.type);
+    const HWND window = Start();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(BoxOf(WindowRect(window)), BoxOf(tried.restored.value_or(CentredRect(window))));
+    EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
+    EXPECT_EQ(ReadDpiValue(), 96u);
+  }
 }
 
 TEST_F(HostProbe, SessionEndWritesTheValuesOnlyWhenTheSessionEnds) {
