@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "tidewire_idl.h"
+#include "control/band_sizing.h"
 #include "win/com.h"
+#include "win/dpi.h"
 #include "win/handles.h"
 
 #include "dib_picture_win.h"
@@ -108,13 +110,18 @@ int main(int argc, char** argv) {
   control->put_FeedURLs(feedList.Get());
   PumpFor(std::chrono::seconds(3));
 
+  // The band as wide and high as 480 x 16 pixels are at 96 DPI, at the screen's DPI (Wine's
+  // LogPixels), which a control drawn without a window of its container takes.
+  const UINT dpi = tidewire::WindowDpi(nullptr);
+  const int bandWidth = tidewire::ScaleForDpi(480, dpi);
+  const int bandHeight = tidewire::BandHeightAt(dpi);
   bool written = true;
   int offset = 0;
   for (const int target : {60, 240, 480, 720}) {
     Advance(*control.Get(), offset, target);
     char name[40];
     std::snprintf(name, sizeof(name), "/band-480-offset-%03d.bmp", target);
-    written &= DrawFrame(*control.Get(), 480, 16, dir + name);
+    written &= DrawFrame(*control.Get(), bandWidth, bandHeight, dir + name);
   }
   // A control narrower than the 80 pixels a frame is composed at, and one taller than the band.
   written &= DrawFrame(*control.Get(), 60, 16, dir + "/band-60-narrow.bmp");
