@@ -30,11 +30,16 @@ class OleControl : public IOleObject,
                    private WindowOwner {
  public:
   // What a container learns of the control before it draws: the status bits it is registered
-  // with, its extent until the container sets one (HIMETRIC), and its view status.
+  // with, its extent until the container sets one (HIMETRIC), its view status, and its user
+  // type name as registered for its class. The registration is read first (IOleObject's user
+  // type and verbs, IDataObject's formats); where the class has none (a registration-free run
+  // from an assembly manifest, or one that registered nothing of that kind) the identity
+  // answers: the user type name for every form, no verbs, no formats.
   struct Identity {
     DWORD miscStatus;
     SIZEL initialExtent;
     DWORD viewStatus;
+    const wchar_t* userType;
   };
 
   // How far activation has gone.
@@ -123,7 +128,8 @@ class OleControl : public IOleObject,
   HRESULT STDMETHODCALLTYPE SetContentExtent(LPSIZEL size) override;
   HRESULT STDMETHODCALLTYPE GetContentExtent(LPSIZEL size) override;
 
-  // IDataObject: no formats of its own; data advises are kept for the container.
+  // IDataObject: no formats of its own (unless registered for the class); data advises are kept
+  // for the container.
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
   HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
   HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override;
@@ -178,7 +184,7 @@ class OleControl : public IOleObject,
   // click and focus reports.
   bool HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   const CLSID* classId_ = &CLSID_NULL;
-  Identity identity_ = {0, {0, 0}, 0};
+  Identity identity_ = {0, {0, 0}, 0, nullptr};
   State state_ = State::Loaded;
   bool windowless_ = false;
   bool releasing_ = false;

@@ -2,6 +2,9 @@
 
 #include <olectl.h>
 
+#include <cstring>
+#include <cwchar>
+
 #include "ole/ole_control.h"
 #include "win/com_boundary.h"
 
@@ -66,8 +69,20 @@ HRESULT STDMETHODCALLTYPE OleControl::DoVerb(LONG verb, LPMSG, IOleClientSite*, 
   });
 }
 
+// The registry answers first, as the default handler would (OleRegEnumVerbs, OleRegGetUserType).
+// Any failure means it had no answer for the class: REGDB_E_CLASSNOTREG or OLE_E_REGDB_KEY
+// without a class key (a registration-free run, where a standard user's self-registration could
+// not write one), REGDB_E_KEYMISSING or OLEOBJ_E_NOVERBS without that part of it. Then the
+// control's identity answers.
+
 HRESULT STDMETHODCALLTYPE OleControl::EnumVerbs(IEnumOLEVERB** verbs) {
-  return ::OleRegEnumVerbs(*classId_, verbs);
+  if (verbs == nullptr) return E_POINTER;
+  *verbs = nullptr;
+  const HRESULT registered = ::OleRegEnumVerbs(*classId_, verbs);
+  if (SUCCEEDED(registered)) return registered;
+  // IOleObject::EnumVerbs: the object supports no verbs of its own.
+  *verbs = nullptr;
+  return OLEOBJ_E_NOVERBS;
 }
 
 HRESULT STDMETHODCALLTYPE OleControl::Update() { return S_OK; }
@@ -81,7 +96,19 @@ HRESULT STDMETHODCALLTYPE OleControl::GetUserClassID(CLSID* classId) {
 }
 
 HRESULT STDMETHODCALLTYPE OleControl::GetUserType(DWORD form, LPOLESTR* userType) {
-  return ::OleRegGetUserType(*classId_, form, userType);
+  if (userType == nullptr) return E_POINTER;
+  *userType = nullptr;
+  const HRESULT registered = ::OleRegGetUserType(*classId_, form, userType);
+  if (SUCCEEDED(registered) || identity_.userType == nullptr) return registered;
+  // As the registry answers a form it holds no name for, with the lowest-numbered one it has
+  // (the full name): one name for every form. The caller frees it with the task allocator.
+  *userType = nullptr;
+  const std::size_t bytes = (std::wcslen(identity_.userType) + 1) * sizeof(wchar_t);
+  auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
+  if (copy == nullptr) return E_OUTOFMEMORY;
+  std::memcpy(copy, identity_.userType, bytes);
+  *userType = copy;
+  return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE OleControl::SetExtent(DWORD aspect, SIZEL* size) {

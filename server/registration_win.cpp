@@ -45,19 +45,20 @@ struct RegistryRow {
 };
 
 // %MODULE% the server's file, %APPID% the application identifier, %MISCSTATUS% the control's
-// status bits in decimal, %CONTROL% and %PAGE% the two class identifiers, %LIBID% the type
-// library's identifier.
+// status bits in decimal and %USERTYPE% its user type name (both from its identity, which
+// answers containers when there is no registration), %CONTROL% and %PAGE% the two class
+// identifiers, %LIBID% the type library's identifier.
 constexpr RegistryRow Registration[] = {
     {Part::Application, KeyRule::Merge, L"AppID\\%APPID%", nullptr, L"Tidewire"},
     {Part::Application, KeyRule::Merge, L"AppID\\Tidewire.DLL", L"AppID", L"%APPID%"},
 
-    {Part::Classes, KeyRule::Merge, L"Tidewire.TidewireGadget.1", nullptr, L"Tidewire Gadget"},
+    {Part::Classes, KeyRule::Merge, L"Tidewire.TidewireGadget.1", nullptr, L"%USERTYPE%"},
     {Part::Classes, KeyRule::Inside, L"Tidewire.TidewireGadget.1\\CLSID", nullptr, L"%CONTROL%"},
-    {Part::Classes, KeyRule::Merge, L"Tidewire.TidewireGadget", nullptr, L"Tidewire Gadget"},
+    {Part::Classes, KeyRule::Merge, L"Tidewire.TidewireGadget", nullptr, L"%USERTYPE%"},
     {Part::Classes, KeyRule::Inside, L"Tidewire.TidewireGadget\\CLSID", nullptr, L"%CONTROL%"},
     {Part::Classes, KeyRule::Inside, L"Tidewire.TidewireGadget\\CurVer", nullptr,
      L"Tidewire.TidewireGadget.1"},
-    {Part::Classes, KeyRule::Replace, L"CLSID\\%CONTROL%", nullptr, L"Tidewire Gadget"},
+    {Part::Classes, KeyRule::Replace, L"CLSID\\%CONTROL%", nullptr, L"%USERTYPE%"},
     {Part::Classes, KeyRule::Inside, L"CLSID\\%CONTROL%\\ProgID", nullptr,
      L"Tidewire.TidewireGadget.1"},
     {Part::Classes, KeyRule::Inside, L"CLSID\\%CONTROL%\\VersionIndependentProgID", nullptr,
@@ -113,7 +114,7 @@ struct Placeholder {
   std::wstring_view name;  // with its enclosing percent signs
   std::wstring text;
 };
-using Placeholders = std::array<Placeholder, 6>;
+using Placeholders = std::array<Placeholder, 7>;
 
 std::wstring GuidText(const GUID& guid) {
   wchar_t text[39] = {};
@@ -125,7 +126,8 @@ Placeholders MakePlaceholders(std::wstring modulePath) {
   return {{
       {L"%MODULE%", std::move(modulePath)},
       {L"%APPID%", GuidText(TidewireAppId)},
-      {L"%MISCSTATUS%", std::to_wstring(TidewireGadgetMiscStatus)},
+      {L"%MISCSTATUS%", std::to_wstring(TidewireGadgetIdentity.miscStatus)},
+      {L"%USERTYPE%", TidewireGadgetIdentity.userType},
       {L"%CONTROL%", GuidText(CLSID_TidewireGadget)},
       {L"%PAGE%", GuidText(CLSID_TidewireGadgetPropPage)},
       {L"%LIBID%", GuidText(LIBID_TidewireLib)},

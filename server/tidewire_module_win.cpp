@@ -10,7 +10,7 @@ namespace {
 
 // The control writes the server's registration again whenever it is made.
 HRESULT CreateGadget(IUnknown* outer, REFIID iid, void** object) {
-  return CTidewireGadget::CreateInstance(outer, iid, object, &::DllRegisterServer);
+  return CTidewireGadget::CreateInstance(outer, iid, object, &SelfRegisterServer);
 }
 
 }  // namespace

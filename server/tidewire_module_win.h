@@ -12,6 +12,11 @@
 
 namespace tidewire {
 
+// What the control calls whenever it is made, to write the library's registration again. The
+// library links self_registration_win.cpp (its own DllRegisterServer); a test build of the
+// library links one that is refused, as a standard user's writes to the machine's classes are.
+HRESULT STDAPICALLTYPE SelfRegisterServer();
+
 class CTidewireModule {
  public:
   static CTidewireModule& Instance();

@@ -7,61 +7,26 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include <array>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "settings/memory_byte_stream.h"
-#include "settings/settings_location.h"
-#include "settings/settings_stream.h"
-#include "tests/support/host_process_win.h"
+#include "tests/host/host_probe_win.h"
 #include "tests/support/feed_server_port.h"
 #include "tests/support/http_handler_override_win.h"
-#include "tests/support/registry_sandbox_win.h"
 #include "tidewire_idl.h"
 #include "win/com.h"
-#include "win/handles.h"
 
 namespace tidewire {
 namespace {
 
-using namespace std::chrono_literals;
-using testing_support::CaptureScreen;
-using testing_support::HostProcess;
-using testing_support::ScreenPixels;
-using Bytes = std::vector<std::uint8_t>;
+using namespace host_probe;
 
 // The built program, on the drive that Wine maps to the root of the file system.
 const std::wstring HostProgram = std::wstring(L"Z:") + TIDEWIRE_HOST_APP;
-constexpr WPARAM ExitCommand = 1;
-constexpr WPARAM StayOnTopCommand = 1020;
-constexpr WPARAM AboutCommand = 57664;
 constexpr LONG_PTR TopmostTool = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
-
-Bytes ReadValue(const wchar_t* name) {
-  Bytes bytes(4096);
-  DWORD size = static_cast<DWORD>(bytes.size());
-  if (::RegGetValueW(HKEY_CURRENT_USER, SettingsKeyPath, name, RRF_RT_REG_BINARY, nullptr, bytes.data(),
-                     &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  bytes.resize(size);
-  return bytes;
-}
-
-void WriteValue(const wchar_t* name, const Bytes& bytes) {
-  UniqueRegKey key;
-  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, SettingsKeyPath, key.Put()), ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetValueExW(key.Get(), name, 0, REG_BINARY, bytes.data(),
-                             static_cast<DWORD>(bytes.size())),
-            ERROR_SUCCESS);
-}
 
 void WriteDpiValue(const Bytes& bytes, DWORD type = REG_DWORD) {
   UniqueRegKey key;
@@ -84,42 +49,6 @@ std::optional<DWORD> ReadDpiValue() {
 Bytes DwordBytes(DWORD value) {
   return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
           static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-}
-
-Bytes ClientRecord(std::int32_t stayOnTop, RECT rect) {
-  Bytes bytes(20);
-  std::memcpy(bytes.data(), &stayOnTop, 4);
-  std::memcpy(bytes.data() + 4, &rect, 16);
-  return bytes;
-}
-
-// The control's settings as its own Save writes them: one active feed (by default on a closed
-// local port) at a speed (by default the fastest).
-Bytes ControlSettings(const std::u16string& feed = u"http://127.0.0.1:9/closed.xml",
-                      std::int32_t speed = 10) {
-  SettingsRecord record;
-  record.speech_feed_URLs = feed;
-  record.speech_feed_URLs_active = std::u16string(u"1");
-  record.speech_speed = speed;
-  MemoryByteStream stream;
-  SaveSettingsStream(record, stream);
-  return stream.Bytes();
-}
-
-RECT WindowRect(HWND window) {
-  RECT rect{};
-  ::GetWindowRect(window, &rect);
-  return rect;
-}
-
-// A rectangle as gtest compares and prints it: left, top, right, bottom.
-using Box = std::array<LONG, 4>;
-Box BoxOf(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
-
-std::wstring Title(HWND window) {
-  wchar_t text[256] = {};
-  ::GetWindowTextW(window, text, 256);
-  return text;
 }
 
 // The work area of the primary monitor.
@@ -148,69 +77,11 @@ RECT CentredRect(HWND window) {
   return {left, top, left + width, top + height};
 }
 
-// Presses `key` with `modifier` held, as the keyboard would, for the foreground window.
-void PressKeys(WORD modifier, WORD key) {
-  INPUT keys[4] = {};
-  const WORD codes[4] = {modifier, key, key, modifier};
-  for (int at = 0; at < 4; ++at) {
-    keys[at].type = INPUT_KEYBOARD;
-    keys[at].ki.wVk = codes[at];
-    keys[at].ki.dwFlags = at < 2 ? 0 : KEYEVENTF_KEYUP;
-  }
-  ::SendInput(4, keys, sizeof(INPUT));
-}
 
-// Makes `window` the foreground window and waits until it is, up to five seconds.
-bool BringToFront(HWND window) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (std::chrono::steady_clock::now() < end) {
-    ::SetForegroundWindow(window);
-    if (::GetForegroundWindow() == window) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
 
-class HostProbe : public ::testing::Test {
+class HostProbe : public HostProbeBase {
  protected:
-  void SetUp() override {
-    // Stored with four bytes more than the control reads: a value the host has written back is
-    // told apart by their absence.
-    Bytes stored = ControlSettings();
-    stored.insert(stored.end(), {0xEE, 0xEE, 0xEE, 0xEE});
-    WriteValue(ControlSettingsValue, stored);
-  }
-  void TearDown() override { host_.reset(); }
-
-  // Starts the program and waits for its window.
-  HWND Start() {
-    host_.emplace(HostProgram);
-    EXPECT_TRUE(host_->Started());
-    const HWND window = host_->Started() ? host_->WaitForWindow() : nullptr;
-    EXPECT_NE(window, nullptr);
-    return window;
-  }
-
-  // Closes the window with `message` and returns the program's exit code.
-  std::optional<DWORD> CloseWith(HWND window, UINT message, WPARAM wParam = 0) {
-    ::PostMessageW(window, message, wParam, 0);
-    const std::optional<DWORD> code = host_->WaitForExit();
-    host_.reset();
-    return code;
-  }
-
-  // The values after a run: the control's settings written back, and the client record.
-  void ExpectValuesWritten(std::int32_t stayOnTop, RECT rect) {
-    EXPECT_EQ(ReadValue(ControlSettingsValue), ControlSettings());
-    EXPECT_EQ(ReadValue(ClientSettingsValue), ClientRecord(stayOnTop, rect));
-  }
-
-  // Each test starts from its own values and leaves the key as it was; the program goes first.
-  const testing_support::RegistrySandbox settings_;
-  std::optional<HostProcess> host_;
+  HostProbe() : HostProbeBase(HostProgram) {}
 };
 
 TEST_F(HostProbe, FirstStartCentresATopmostToolWindowAndExitSavesBothValues) {
@@ -404,16 +275,6 @@ TEST_F(HostProbe, StayOnTopCommandSwitchesBetweenTopmostToolAndTitledNormalWindo
   ExpectValuesWritten(1, placed);
 }
 
-// Whether the band's pixels change within `limit`, looking every 100 ms.
-bool BandMoves(HWND window, std::chrono::milliseconds limit) {
-  const ScreenPixels first = CaptureScreen(WindowRect(window));
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(100ms);
-    if (!(CaptureScreen(WindowRect(window)) == first)) return true;
-  }
-  return false;
-}
 
 TEST_F(HostProbe, ControlPPausesAndResumesTheBand) {
   const HWND window = Start();
@@ -460,64 +321,18 @@ TEST_F(HostProbe, CreatesTheControlThroughItsAssemblyWhenTheLibraryIsNotRegister
 namespace tidewire {
 namespace {
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  ::GetClassNameW(window, name, 64);
-  return name;
-}
-
-// The first descendant of `window` that `wanted` accepts, shown or not; null if none.
-HWND FindChild(HWND window, const std::function<bool(HWND)>& wanted) {
-  return testing_support::FindChildWindow(window, wanted, false);
-}
 
 TEST_F(HostProbe, AboutBoxShowsTheProgramAndClosesWithItsButton) {
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
-  ::PostMessageW(window, WM_COMMAND, AboutCommand, 0);
-  const HWND about =
-      host_->WaitForWindow([](HWND shown) { return Title(shown) == L"About"; }, 20s);
-  ASSERT_NE(about, nullptr);
-  EXPECT_EQ(Title(::GetDlgItem(about, 1004)).substr(0, 13), L"Tidewire 1.0\n");
-  EXPECT_NE(FindChild(about,
-                      [](HWND child) {
-                        return Title(child) ==
-                               L"This app downloads RSS feeds and scrolls them as a creeping "
-                               L"line. Everything you need to know from the Web gets right on "
-                               L"your desktop. ";
-                      }),
-            nullptr);
-  const std::wstring visit = Title(::GetDlgItem(about, 1003));
-  EXPECT_TRUE(visit.starts_with(L"Visit ") && visit.ends_with(L" for more apps!"));
-  EXPECT_EQ(ClassOf(::GetDlgItem(about, IDOK)), L"Button");
-
-  ::PostMessageW(about, WM_COMMAND, IDOK, 0);
-  for (int wait = 0; wait < 100 && ::IsWindow(about); ++wait) std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(::IsWindow(about));
+  ExpectAboutBoxShownAndClosed(window);
   EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
 }
 
 TEST_F(HostProbe, ControlOOpensTheSettingsPage) {
   const HWND window = Start();
   ASSERT_NE(window, nullptr);
-  const auto isFrame = [window](HWND shown) {
-    return shown != window && HostProcess::IsDialog(shown) &&
-           ::FindWindowExW(shown, nullptr, L"SysTabControl32", nullptr) != nullptr;
-  };
-  // As with Alt+F4, a press that reached the window before it held the focus is repeated.
-  HWND frame = nullptr;
-  for (int attempt = 0; attempt < 3 && frame == nullptr; ++attempt) {
-    ASSERT_TRUE(BringToFront(window));
-    PressKeys(VK_CONTROL, 'O');
-    frame = host_->WaitForWindow(isFrame, 10s);
-  }
-  ASSERT_NE(frame, nullptr);
-  // The page, with its feed list (item 209).
-  EXPECT_NE(FindChild(frame, [](HWND child) { return ::GetDlgCtrlID(child) == 209; }), nullptr);
-
-  ::PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
-  for (int wait = 0; wait < 100 && ::IsWindow(frame); ++wait) std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(::IsWindow(frame));
+  ExpectSettingsPageShownAndClosed(window);
   EXPECT_EQ(CloseWith(window, WM_CLOSE), 2u);
 }
 

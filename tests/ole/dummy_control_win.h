@@ -17,8 +17,10 @@ namespace tidewire::testing_support {
 inline constexpr CLSID DummyControlClass = {
     0x5c1e4e2a, 0x61d3, 0x4c43, {0x9b, 0x0e, 0x6a, 0x52, 0xd4, 0xe1, 0xf0, 0xa7}};
 inline constexpr COLORREF DummyColour = RGB(0x20, 0xA0, 0x40);
+// Its class is registered nowhere: what a container reads of it comes from here.
 inline constexpr OleControl::Identity DummyIdentity{
-    OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST, {1234, 567}, VIEWSTATUS_OPAQUE};
+    OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST, {1234, 567}, VIEWSTATUS_OPAQUE,
+    L"Dummy Control"};
 inline constexpr LRESULT DummyButtonResult = 7;
 
 #pragma GCC diagnostic push

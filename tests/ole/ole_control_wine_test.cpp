@@ -190,6 +190,32 @@ TEST_F(WindowlessControl, AnswersFromItsIdentity) {
   EXPECT_EQ(taken.Get(), quickSite.Get());
 }
 
+// What a container reads of a class that is not registered (a registration-free run) comes from
+// the identity: its user type name for every form, no verbs, no formats in either direction.
+TEST_F(WindowlessControl, UnregisteredClassAnswersUserTypeVerbsAndFormatsFromItsIdentity) {
+  for (const DWORD form : {USERCLASSTYPE_FULL, USERCLASSTYPE_SHORT, USERCLASSTYPE_APPNAME}) {
+    LPOLESTR name = nullptr;
+    EXPECT_EQ(control->GetUserType(form, &name), S_OK) << "form " << form;
+    EXPECT_STREQ(name, DummyIdentity.userType) << "form " << form;
+    ::CoTaskMemFree(name);
+  }
+  IEnumOLEVERB* verbs = reinterpret_cast<IEnumOLEVERB*>(1);
+  EXPECT_EQ(control->EnumVerbs(&verbs), OLEOBJ_E_NOVERBS);
+  EXPECT_EQ(verbs, nullptr);
+  for (const DWORD direction : {DATADIR_GET, DATADIR_SET}) {
+    ComPtr<IEnumFORMATETC> formats;
+    ASSERT_EQ(dummy->EnumFormatEtc(direction, &formats), S_OK) << "direction " << direction;
+    ComPtr<IEnumFORMATETC> copy;
+    ASSERT_EQ(formats->Clone(&copy), S_OK);
+    for (IEnumFORMATETC* enumeration : {formats.Get(), copy.Get()}) {
+      FORMATETC format{};
+      ULONG fetched = 9;
+      EXPECT_EQ(enumeration->Next(1, &format, &fetched), S_FALSE);
+      EXPECT_EQ(fetched, 0u);
+    }
+  }
+}
+
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
