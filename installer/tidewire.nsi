@@ -6,7 +6,9 @@
 ;                       the library is not registered (TidewireApp creates the control through
 ;                       its side-by-side assembly)
 ;   /ALLUSERS           elevated; Program Files, the Start menu and uninstall entry of all users,
-;                       and the library registered with regsvr32 for every container
+;                       and the library registered with regsvr32 for every container (on 64-bit
+;                       x86 Windows the x64 library and, in x86\, the x86 one for 32-bit
+;                       containers)
 ;   /AUTOSTART          ticks "Start Tidewire when I sign in" (the current user's Run key)
 ;   /S                  silent; /D=FOLDER (last, unquoted) another program folder
 ;
@@ -67,6 +69,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) The Tidewire developers (MIT Lic
 
 Var AllUsers    ; 1: the all-users mode
 Var Build       ; x64 or x86: the build that fits this machine
+Var Windows64   ; 1: 64-bit Windows (x64 or ARM64)
 Var AutoStart   ; 1: a Run value starts TidewireApp at sign-in
 Var WasRunning  ; 1: a TidewireApp from the program folder was closed for the installation
 Var Restarted   ; 1: it has been started again
@@ -113,12 +116,19 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
       StrCpy $Build x86
     ${EndIf}
     !if ${NSIS_PTR_SIZE} > 4
-      SetRegView 64
+      StrCpy $Windows64 1
     !else
       ${If} ${RunningX64}
-        SetRegView 64
+        StrCpy $Windows64 1
       ${EndIf}
     !endif
+    Call ${un}DefaultRegView
+  FunctionEnd
+
+  Function ${un}DefaultRegView
+    ${If} $Windows64 = 1
+      SetRegView 64
+    ${EndIf}
   FunctionEnd
 
   ; The all-users mode needs an administrator. Without one, an interactive run asks for
@@ -185,14 +195,62 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
     ${Loop}
   FunctionEnd
 
-  ; regsvr32 of the build's own kind, with `$0` the switches; $0 becomes its exit code.
+  ; An in-process server loads only into a process of its own kind, and on 64-bit Windows the
+  ; registry redirector gives 32-bit processes a view of HKLM\Software\Classes of their own: a
+  ; 32-bit container finds only what a 32-bit regsvr32 wrote. So each library is registered by
+  ; the regsvr32 of its kind, in the view its containers read: the x64 one by System32's (which
+  ; a 32-bit installer reaches only with file-system redirection off), the x86 one by
+  ; SysWOW64's. $1 is the library, $2 its build (x64 or x86), $0 the switches; $0 becomes the
+  ; exit code, or "not started".
   Function ${un}Regsvr32
-    ${If} $Build == x64
+    ${If} $2 == x64
       ${DisableX64FSRedirection}
     ${EndIf}
-    ExecWait '"$SYSDIR\regsvr32.exe" $0 "$INSTDIR\Tidewire.dll"' $0
-    ${If} $Build == x64
+    ClearErrors
+    ${If} $2 == x64
+    ${OrIf} $Windows64 != 1
+      ExecWait '"$SYSDIR\regsvr32.exe" $0 "$1"' $0
+    ${Else}
+      ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" $0 "$1"' $0
+    ${EndIf}
+    ; With an output variable ExecWait reports a program that did not start only by the error
+    ; flag; the variable is then undefined.
+    ${If} ${Errors}
+      StrCpy $0 "not started"
+    ${EndIf}
+    ${If} $2 == x64
       ${EnableX64FSRedirection}
+    ${EndIf}
+  FunctionEnd
+
+  ; Removes the registration of library $1 (build $2) if it names that file: the class key in
+  ; the registry view of the build's regsvr32.
+  Function ${un}UnregisterIfOwn
+    ${If} $2 == x64
+      SetRegView 64
+    ${ElseIf} $Windows64 = 1
+      SetRegView 32
+    ${EndIf}
+    ReadRegStr $0 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
+    Call ${un}DefaultRegView
+    ${If} $0 == $1
+      DetailPrint "Unregistering $1"
+      StrCpy $0 "/u /s"
+      Call ${un}Regsvr32
+    ${EndIf}
+  FunctionEnd
+
+  ; The all-users mode registers the library of this machine's build and, on 64-bit x86
+  ; Windows, the x86 one in x86\; in either mode the control registers itself wherever it may
+  ; when it is created. The registrations that name this folder's libraries go.
+  Function ${un}UnregisterLibraries
+    StrCpy $1 "$INSTDIR\Tidewire.dll"
+    StrCpy $2 $Build
+    Call ${un}UnregisterIfOwn
+    ${If} $Build == x64
+      StrCpy $1 "$INSTDIR\x86\Tidewire.dll"
+      StrCpy $2 x86
+      Call ${un}UnregisterIfOwn
     ${EndIf}
   FunctionEnd
 !macroend
@@ -301,19 +359,31 @@ Section "Tidewire" MainSection
     File "${STAGE}\x86\Tidewire.dll"
     File "${STAGE}\x86\Tidewire.sxs.manifest"
   ${EndIf}
+  ${If} $AllUsers = 1
+  ${AndIf} $Build == x64
+    ; For the 32-bit containers of this machine.
+    SetOutPath "$INSTDIR\x86"
+    File "${STAGE}\x86\Tidewire.dll"
+    SetOutPath "$INSTDIR"
+  ${EndIf}
   File "${STAGE}\LICENSE.txt"
   File "${STAGE}\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ${If} $AllUsers = 1
-    DetailPrint "Registering Tidewire.dll for all users"
-    StrCpy $0 "/s"
-    Call Regsvr32
-    ${If} $0 <> 0
-      MessageBox MB_ICONSTOP "Tidewire.dll could not be registered (regsvr32 ended with $0)." \
-        /SD IDOK
-      SetErrorLevel 3
-      Abort
+    StrCpy $1 "$INSTDIR\Tidewire.dll"
+    StrCpy $2 $Build
+    Call RegisterLibrary
+    ${If} $Build == x64
+      ; A 64-bit Windows without its 32-bit subsystem (an optional feature of Server Core)
+      ; runs no 32-bit program, so no container could load the x86 library.
+      ${If} ${FileExists} "$WINDIR\SysWOW64\regsvr32.exe"
+        StrCpy $1 "$INSTDIR\x86\Tidewire.dll"
+        StrCpy $2 x86
+        Call RegisterLibrary
+      ${Else}
+        DetailPrint "No 32-bit Windows subsystem: the x86 library is not registered"
+      ${EndIf}
     ${EndIf}
   ${EndIf}
 
@@ -342,6 +412,22 @@ Section "Tidewire" MainSection
     Call StartProgram
   ${EndIf}
 SectionEnd
+
+; Registers library $1 (build $2) for all users. A registration that fails ends the
+; installation (exit code 3) and takes back the registrations made before it.
+Function RegisterLibrary
+  DetailPrint "Registering $1 for all users"
+  StrCpy $0 "/s"
+  Call Regsvr32
+  ${If} $0 != 0
+    StrCpy $3 $0
+    StrCpy $4 $1
+    Call UnregisterLibraries
+    MessageBox MB_ICONSTOP "$4 could not be registered (regsvr32: $3)." /SD IDOK
+    SetErrorLevel 3
+    Abort
+  ${EndIf}
+FunctionEnd
 
 Function StartProgram
   ${If} $Restarted != 1
@@ -414,18 +500,12 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseRunningProgram
-  ; The all-users mode registered the library; in either mode the control registers itself
-  ; wherever it may when it is created. A registration that names this folder's library goes
-  ; with it.
-  ReadRegStr $1 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
-  ${If} $1 == "$INSTDIR\Tidewire.dll"
-    DetailPrint "Unregistering Tidewire.dll"
-    StrCpy $0 "/u /s"
-    Call un.Regsvr32
-  ${EndIf}
+  Call un.UnregisterLibraries
 
   Delete "$INSTDIR\TidewireApp.exe"
   Delete "$INSTDIR\Tidewire.dll"
+  Delete "$INSTDIR\x86\Tidewire.dll"
+  RMDir "$INSTDIR\x86"
   Delete "$INSTDIR\Tidewire.sxs.manifest"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\README.txt"
