@@ -134,6 +134,15 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
   ; The all-users mode needs an administrator. Without one, an interactive run asks for
   ; elevation by starting itself again; a silent one ends with ERROR_ELEVATION_REQUIRED, as a
   ; deployment tool should have started it elevated.
+  ;
+  ; NSIS takes /D= (the installer's folder) and _?= (the uninstaller's) off $CMDLINE. The
+  ; installer passes /D= on, last as NSIS requires, with the folder it was given. The
+  ; uninstaller runs as a copy of itself in the temporary folder ($EXEPATH) that the program
+  ; folder's uninstaller started with _?=$INSTDIR; that copy, started again, would take the
+  ; temporary folder for the program folder. So the elevated run is the program folder's own
+  ; uninstaller with the same switches: like any start of it, it runs an (elevated) copy of
+  ; itself with _?=$INSTDIR. Given _?= itself, it would run in place, and an uninstaller that
+  ; runs from the program folder cannot delete itself or the folder.
   Function ${un}RequireAdministrator
     UserInfo::GetAccountType
     Pop $0
@@ -143,7 +152,14 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
         Quit
       ${EndIf}
       ${GetParameters} $1
-      ExecShell "runas" "$EXEPATH" "$1"
+      !if "${un}" == "un."
+        ExecShell "runas" "$INSTDIR\uninstall.exe" "$1"
+      !else
+        ${If} $INSTDIR != ""
+          StrCpy $1 "$1 /D=$INSTDIR"
+        ${EndIf}
+        ExecShell "runas" "$EXEPATH" "$1"
+      !endif
       Quit
     ${EndIf}
   FunctionEnd
