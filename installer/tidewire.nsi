@@ -9,7 +9,8 @@
 ;                       and the library registered with regsvr32 for every container (on 64-bit
 ;                       x86 Windows the x64 library and, in x86\, the x86 one for 32-bit
 ;                       containers)
-;   /AUTOSTART          ticks "Start Tidewire when I sign in" (the current user's Run key)
+;   /AUTOSTART          ticks "Start Tidewire when I sign in" (the Run key of the current user,
+;                       or of the machine in the all-users mode)
 ;   /S                  silent; /D=FOLDER (last, unquoted) another program folder
 ;
 ; Installing over an installed version upgrades it in place: a TidewireApp running from the
@@ -311,11 +312,16 @@ Function .onInit
       StrCpy $INSTDIR "$LOCALAPPDATA\Programs\Tidewire"
     ${EndIf}
   ${EndIf}
-  ; An upgrade keeps the sign-in choice made before.
-  ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  ; An upgrade keeps the sign-in choice made before: the Run value of the mode (the machine's
+  ; in the all-users mode), or the installing account's own, where an all-users installation
+  ; of an earlier version wrote it.
+  ReadRegStr $0 SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+  ReadRegStr $1 HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${If} $Earlier != ""
-  ${AndIf} $0 == '"$Earlier\TidewireApp.exe"'
-    StrCpy $AutoStart 1
+    ${If} $0 == '"$Earlier\TidewireApp.exe"'
+    ${OrIf} $1 == '"$Earlier\TidewireApp.exe"'
+      StrCpy $AutoStart 1
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
@@ -329,7 +335,11 @@ Function OptionsPage
   !insertmacro MUI_HEADER_TEXT "Options" "Choose when Tidewire starts."
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateCheckbox} 0 0 100% 12u "Start Tidewire when I sign in"
+  ${If} $AllUsers = 1
+    ${NSD_CreateCheckbox} 0 0 100% 12u "Start Tidewire when a user signs in"
+  ${Else}
+    ${NSD_CreateCheckbox} 0 0 100% 12u "Start Tidewire when I sign in"
+  ${EndIf}
   Pop $AutoStartBox
   ${If} $AutoStart = 1
     ${NSD_Check} $AutoStartBox
@@ -418,10 +428,11 @@ Section "Tidewire" MainSection
   ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $1
 
+  ; The all-users mode starts the program for every user who signs in: the machine's Run key.
+  ; (The installer runs as the administrator who elevated it, whose own Run key it is not.)
+  Call RemoveOwnRunValue
   ${If} $AutoStart = 1
-    WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\TidewireApp.exe"'
-  ${Else}
-    Call RemoveOwnRunValue
+    WriteRegStr SHCTX "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\TidewireApp.exe"'
   ${EndIf}
 
   ${If} $WasRunning = 1
@@ -445,9 +456,19 @@ Function RegisterLibrary
   ${EndIf}
 FunctionEnd
 
+; The program starts for the user who ran the installer. The elevated all-users installer runs
+; as the administrator who elevated it (with UAC, another account when the user is not an
+; administrator), and a program it started would run as that account, elevated. Microsoft's
+; answer for starting an un-elevated program from an elevated one is to ask the shell, which
+; runs as the user signed in to the session: explorer.exe, given a program, hands it to the
+; shell that runs and ends, so the program starts as that user, without elevation.
 Function StartProgram
   ${If} $Restarted != 1
-    Exec '"$INSTDIR\TidewireApp.exe"'
+    ${If} $AllUsers = 1
+      Exec '"$WINDIR\explorer.exe" "$INSTDIR\TidewireApp.exe"'
+    ${Else}
+      Exec '"$INSTDIR\TidewireApp.exe"'
+    ${EndIf}
     StrCpy $Restarted 1
   ${EndIf}
 FunctionEnd
@@ -460,8 +481,13 @@ Function FinishPageShow
 FunctionEnd
 
 !macro RemoveOwnRunValueFunction un
-  ; The Run value goes only when it starts this folder's program.
+  ; The Run value goes only when it starts this folder's program: the mode's own, and the
+  ; installing account's, where an all-users installation of an earlier version wrote it.
   Function ${un}RemoveOwnRunValue
+    ReadRegStr $0 SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+    ${If} $0 == '"$INSTDIR\TidewireApp.exe"'
+      DeleteRegValue SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+    ${EndIf}
     ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ${If} $0 == '"$INSTDIR\TidewireApp.exe"'
       DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"

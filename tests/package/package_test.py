@@ -6,11 +6,13 @@
 Makes the packages with scripts/package and checks what they hold; then, in a Wine prefix of its
 own (made afresh, Wine's menu builder disabled so that nothing reaches this machine's desktop):
 
-  all users   a silent /ALLUSERS install registers the library (a script creates the control)
-              and, in the 64-bit prefix, the x86 one in x86\ in the 32-bit registry view (a
-              32-bit script host creates the control); the samples configure.js and
-              configure.vbs store the user's values, which the installed TidewireApp then
-              uses; the silent uninstall unregisters both; an x86 library that cannot be
+  all users   a silent /ALLUSERS /AUTOSTART install registers the library (a script creates
+              the control) and, in the 64-bit prefix, the x86 one in x86\ in the 32-bit
+              registry view (a 32-bit script host creates the control), and writes the
+              machine's Run value; the samples configure.js and configure.vbs store the
+              user's values, which the installed TidewireApp then uses; an upgrade in place
+              restarts the running program and keeps the Run value; the silent uninstall
+              unregisters both and removes the Run value; an x86 library that cannot be
               registered fails the install and leaves no registration
   per user    a silent install of an older build registers nothing; its TidewireApp shows the
               band; installing this build over it closes the running program, upgrades it in
@@ -48,6 +50,7 @@ SKIPPED = 77
 
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Tidewire"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+MACHINE_RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 VALUES_KEY = r"HKCU\SOFTWARE\QUENMAR\TidewireGadget"
 CONTROL_CLSID = "{69720D23-6694-45DC-97B3-E39BB5F41A82}"
 CLASS_KEY = rf"HKLM\Software\Classes\CLSID\{CONTROL_CLSID}"
@@ -364,6 +367,12 @@ class Machine:
         found = re.search(r"^pid (\d+)", output, re.M)
         return int(found.group(1)) if code == 0 and found else None
 
+    def check_restarted(self, program, old_pid, mode):
+        new_pid = self.running(program)
+        check(new_pid is not None and new_pid != old_pid,
+              f"{mode}: the running program was closed (pid {old_pid}) and started again "
+              f"(pid {new_pid}), showing the band")
+
     def start(self, program):
         code, output = self.wine.run([self.wine.windows(self.probe), "start", program])
         found = re.search(r"^pid (\d+)", output, re.M)
@@ -444,7 +453,8 @@ class Machine:
               f"{mode}: the Start-menu entry is gone")
         check(self.wine.query(rf"{root}\{UNINSTALL_KEY}") is None,
               f"{mode}: the uninstall entry is gone")
-        check(self.wine.value(RUN_KEY, "Tidewire") is None, f"{mode}: no Run value is left")
+        check(all(self.wine.value(key, "Tidewire") is None for key in (RUN_KEY, MACHINE_RUN_KEY)),
+              f"{mode}: no Run value is left")
         self.check_registration(folder, mode, installed=False)
 
     def check_registration(self, folder, mode, installed):
@@ -481,12 +491,13 @@ def uninstall_and_wait(machine, folder, *switches):
 
 def all_users(machine, installer, broken_installer):
     wine = machine.wine
-    section("all users: silent install, the control for every container, the samples")
+    section("all users: silent install with /AUTOSTART, the control for every container, the "
+            "samples")
     folder = wine.program_files + r"\Tidewire"
     program = folder + r"\TidewireApp.exe"
     before = wine.snapshot()
-    require(machine.install(installer, "/ALLUSERS") == 0, "the silent /ALLUSERS install ends "
-            "with exit code 0")
+    require(machine.install(installer, "/ALLUSERS", "/AUTOSTART") == 0,
+            "the silent /ALLUSERS /AUTOSTART install ends with exit code 0")
     installed = wine.snapshot()
     print_changes("a silent all-users install changed", before, installed)
     entry = machine.check_installed(folder, wine.common_programs, "HKLM", machine.version,
@@ -497,7 +508,9 @@ def all_users(machine, installer, broken_installer):
         host = wine.echo("%windir%") + r"\syswow64\cscript.exe"
         check_unless(x86_missing, lambda: machine.stored(host) is not None,
                      "a 32-bit script host creates the control")
-    check(wine.value(RUN_KEY, "Tidewire") is None, "all users: no Run value unless asked")
+    check(wine.value(MACHINE_RUN_KEY, "Tidewire") == f'"{program}"' and
+          wine.value(RUN_KEY, "Tidewire") is None,
+          "all users: /AUTOSTART writes the machine's Run value, not the installing account's")
 
     # The samples store the user's values; the user's delay between stories stays.
     check(machine.store(OTHER_FEED, "1", 30, 7, 0),
@@ -517,8 +530,16 @@ def all_users(machine, installer, broken_installer):
 
     # The next start of the program uses them: it stores them again as it read them.
     stored = wine.binary(VALUES_KEY, "Settings")
-    check(machine.start(program) is not None,
+    old_pid = machine.start(program)
+    check(old_pid is not None,
           "all users: the installed TidewireApp starts from its folder and shows the band")
+
+    section("all users: upgrade in place while the program runs, without /AUTOSTART")
+    require(machine.install(installer, "/ALLUSERS") == 0, "the silent all-users upgrade ends "
+            "with exit code 0")
+    machine.check_restarted(program, old_pid, "all users (started through the shell)")
+    check(wine.value(MACHINE_RUN_KEY, "Tidewire") == f'"{program}"',
+          "all users: the upgrade keeps the machine's Run value")
     check(machine.close(program), "all users: TidewireApp closes on WM_CLOSE")
     check(wine.binary(VALUES_KEY, "Settings") == stored and
           len(wine.binary(VALUES_KEY, "ClientSettings") or b"") == 20,
@@ -584,10 +605,7 @@ def per_user(machine, installer, older_installer):
     readme = wine.unix(folder + r"\README.txt").read_text()
     check(readme.startswith(f"Tidewire {machine.version}"), "upgrade: the files are replaced in "
           "place")
-    new_pid = machine.running(program)
-    check(new_pid is not None and new_pid != old_pid,
-          f"upgrade: the running program was closed (pid {old_pid}) and started again "
-          f"(pid {new_pid}), showing the band")
+    machine.check_restarted(program, old_pid, "upgrade")
     check(wine.value(RUN_KEY, "Tidewire") == f'"{program}"',
           "upgrade: /AUTOSTART writes the Run value that starts the program")
     check(wine.binary(VALUES_KEY, "Settings") == values and
