@@ -504,7 +504,9 @@ def all_users(machine, installer, broken_installer):
                                     "all users")
     machine.check_registration(folder, "all users", installed=True)
     if wine.build == "x64":
-        # A 32-bit container: the script host in SysWOW64 loads only the x86 library.
+        # A 32-bit container: the script host in SysWOW64 loads only the x86 library. (Wine,
+        # unlike Windows, would also serve it the x64 one from a surrogate process when the
+        # 32-bit view had no registration: the view is checked above.)
         host = wine.echo("%windir%") + r"\syswow64\cscript.exe"
         check_unless(x86_missing, lambda: machine.stored(host) is not None,
                      "a 32-bit script host creates the control")
