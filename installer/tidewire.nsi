@@ -6,8 +6,11 @@
 ;                       the library is not registered (TidewireApp creates the control through
 ;                       its side-by-side assembly)
 ;   /ALLUSERS           elevated; Program Files, the Start menu and uninstall entry of all users,
-;                       and the library registered with regsvr32 for every container
-;   /AUTOSTART          ticks "Start Tidewire when I sign in" (the current user's Run key)
+;                       and the library registered with regsvr32 for every container (on 64-bit
+;                       x86 Windows the x64 library and, in x86\, the x86 one for 32-bit
+;                       containers)
+;   /AUTOSTART          ticks "Start Tidewire when I sign in" (the Run key of the current user,
+;                       or of the machine in the all-users mode)
 ;   /S                  silent; /D=FOLDER (last, unquoted) another program folder
 ;
 ; Installing over an installed version upgrades it in place: a TidewireApp running from the
@@ -67,6 +70,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) The Tidewire developers (MIT Lic
 
 Var AllUsers    ; 1: the all-users mode
 Var Build       ; x64 or x86: the build that fits this machine
+Var Windows64   ; 1: 64-bit Windows (x64 or ARM64)
 Var AutoStart   ; 1: a Run value starts TidewireApp at sign-in
 Var WasRunning  ; 1: a TidewireApp from the program folder was closed for the installation
 Var Restarted   ; 1: it has been started again
@@ -113,17 +117,33 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
       StrCpy $Build x86
     ${EndIf}
     !if ${NSIS_PTR_SIZE} > 4
-      SetRegView 64
+      StrCpy $Windows64 1
     !else
       ${If} ${RunningX64}
-        SetRegView 64
+        StrCpy $Windows64 1
       ${EndIf}
     !endif
+    Call ${un}DefaultRegView
+  FunctionEnd
+
+  Function ${un}DefaultRegView
+    ${If} $Windows64 = 1
+      SetRegView 64
+    ${EndIf}
   FunctionEnd
 
   ; The all-users mode needs an administrator. Without one, an interactive run asks for
   ; elevation by starting itself again; a silent one ends with ERROR_ELEVATION_REQUIRED, as a
   ; deployment tool should have started it elevated.
+  ;
+  ; NSIS takes /D= (the installer's folder) and _?= (the uninstaller's) off $CMDLINE. The
+  ; installer passes /D= on, last as NSIS requires, with the folder it was given. The
+  ; uninstaller runs as a copy of itself in the temporary folder ($EXEPATH) that the program
+  ; folder's uninstaller started with _?=$INSTDIR; that copy, started again, would take the
+  ; temporary folder for the program folder. So the elevated run is the program folder's own
+  ; uninstaller with the same switches: like any start of it, it runs an (elevated) copy of
+  ; itself with _?=$INSTDIR. Given _?= itself, it would run in place, and an uninstaller that
+  ; runs from the program folder cannot delete itself or the folder.
   Function ${un}RequireAdministrator
     UserInfo::GetAccountType
     Pop $0
@@ -133,7 +153,14 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
         Quit
       ${EndIf}
       ${GetParameters} $1
-      ExecShell "runas" "$EXEPATH" "$1"
+      !if "${un}" == "un."
+        ExecShell "runas" "$INSTDIR\uninstall.exe" "$1"
+      !else
+        ${If} $INSTDIR != ""
+          StrCpy $1 "$1 /D=$INSTDIR"
+        ${EndIf}
+        ExecShell "runas" "$EXEPATH" "$1"
+      !endif
       Quit
     ${EndIf}
   FunctionEnd
@@ -185,14 +212,62 @@ UninstPage custom un.OptionsPage un.OptionsPageLeave
     ${Loop}
   FunctionEnd
 
-  ; regsvr32 of the build's own kind, with `$0` the switches; $0 becomes its exit code.
+  ; An in-process server loads only into a process of its own kind, and on 64-bit Windows the
+  ; registry redirector gives 32-bit processes a view of HKLM\Software\Classes of their own: a
+  ; 32-bit container finds only what a 32-bit regsvr32 wrote. So each library is registered by
+  ; the regsvr32 of its kind, in the view its containers read: the x64 one by System32's (which
+  ; a 32-bit installer reaches only with file-system redirection off), the x86 one by
+  ; SysWOW64's. $1 is the library, $2 its build (x64 or x86), $0 the switches; $0 becomes the
+  ; exit code, or "not started".
   Function ${un}Regsvr32
-    ${If} $Build == x64
+    ${If} $2 == x64
       ${DisableX64FSRedirection}
     ${EndIf}
-    ExecWait '"$SYSDIR\regsvr32.exe" $0 "$INSTDIR\Tidewire.dll"' $0
-    ${If} $Build == x64
+    ClearErrors
+    ${If} $2 == x64
+    ${OrIf} $Windows64 != 1
+      ExecWait '"$SYSDIR\regsvr32.exe" $0 "$1"' $0
+    ${Else}
+      ExecWait '"$WINDIR\SysWOW64\regsvr32.exe" $0 "$1"' $0
+    ${EndIf}
+    ; With an output variable ExecWait reports a program that did not start only by the error
+    ; flag; the variable is then undefined.
+    ${If} ${Errors}
+      StrCpy $0 "not started"
+    ${EndIf}
+    ${If} $2 == x64
       ${EnableX64FSRedirection}
+    ${EndIf}
+  FunctionEnd
+
+  ; Removes the registration of library $1 (build $2) if it names that file: the class key in
+  ; the registry view of the build's regsvr32.
+  Function ${un}UnregisterIfOwn
+    ${If} $2 == x64
+      SetRegView 64
+    ${ElseIf} $Windows64 = 1
+      SetRegView 32
+    ${EndIf}
+    ReadRegStr $0 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
+    Call ${un}DefaultRegView
+    ${If} $0 == $1
+      DetailPrint "Unregistering $1"
+      StrCpy $0 "/u /s"
+      Call ${un}Regsvr32
+    ${EndIf}
+  FunctionEnd
+
+  ; The all-users mode registers the library of this machine's build and, on 64-bit x86
+  ; Windows, the x86 one in x86\; in either mode the control registers itself wherever it may
+  ; when it is created. The registrations that name this folder's libraries go.
+  Function ${un}UnregisterLibraries
+    StrCpy $1 "$INSTDIR\Tidewire.dll"
+    StrCpy $2 $Build
+    Call ${un}UnregisterIfOwn
+    ${If} $Build == x64
+      StrCpy $1 "$INSTDIR\x86\Tidewire.dll"
+      StrCpy $2 x86
+      Call ${un}UnregisterIfOwn
     ${EndIf}
   FunctionEnd
 !macroend
@@ -237,11 +312,16 @@ Function .onInit
       StrCpy $INSTDIR "$LOCALAPPDATA\Programs\Tidewire"
     ${EndIf}
   ${EndIf}
-  ; An upgrade keeps the sign-in choice made before.
-  ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  ; An upgrade keeps the sign-in choice made before: the Run value of the mode (the machine's
+  ; in the all-users mode), or the installing account's own, where an all-users installation
+  ; of an earlier version wrote it.
+  ReadRegStr $0 SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+  ReadRegStr $1 HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${If} $Earlier != ""
-  ${AndIf} $0 == '"$Earlier\TidewireApp.exe"'
-    StrCpy $AutoStart 1
+    ${If} $0 == '"$Earlier\TidewireApp.exe"'
+    ${OrIf} $1 == '"$Earlier\TidewireApp.exe"'
+      StrCpy $AutoStart 1
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
@@ -255,7 +335,11 @@ Function OptionsPage
   !insertmacro MUI_HEADER_TEXT "Options" "Choose when Tidewire starts."
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateCheckbox} 0 0 100% 12u "Start Tidewire when I sign in"
+  ${If} $AllUsers = 1
+    ${NSD_CreateCheckbox} 0 0 100% 12u "Start Tidewire when a user signs in"
+  ${Else}
+    ${NSD_CreateCheckbox} 0 0 100% 12u "Start Tidewire when I sign in"
+  ${EndIf}
   Pop $AutoStartBox
   ${If} $AutoStart = 1
     ${NSD_Check} $AutoStartBox
@@ -301,19 +385,31 @@ Section "Tidewire" MainSection
     File "${STAGE}\x86\Tidewire.dll"
     File "${STAGE}\x86\Tidewire.sxs.manifest"
   ${EndIf}
+  ${If} $AllUsers = 1
+  ${AndIf} $Build == x64
+    ; For the 32-bit containers of this machine.
+    SetOutPath "$INSTDIR\x86"
+    File "${STAGE}\x86\Tidewire.dll"
+    SetOutPath "$INSTDIR"
+  ${EndIf}
   File "${STAGE}\LICENSE.txt"
   File "${STAGE}\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ${If} $AllUsers = 1
-    DetailPrint "Registering Tidewire.dll for all users"
-    StrCpy $0 "/s"
-    Call Regsvr32
-    ${If} $0 <> 0
-      MessageBox MB_ICONSTOP "Tidewire.dll could not be registered (regsvr32 ended with $0)." \
-        /SD IDOK
-      SetErrorLevel 3
-      Abort
+    StrCpy $1 "$INSTDIR\Tidewire.dll"
+    StrCpy $2 $Build
+    Call RegisterLibrary
+    ${If} $Build == x64
+      ; A 64-bit Windows without its 32-bit subsystem (an optional feature of Server Core)
+      ; runs no 32-bit program, so no container could load the x86 library.
+      ${If} ${FileExists} "$WINDIR\SysWOW64\regsvr32.exe"
+        StrCpy $1 "$INSTDIR\x86\Tidewire.dll"
+        StrCpy $2 x86
+        Call RegisterLibrary
+      ${Else}
+        DetailPrint "No 32-bit Windows subsystem: the x86 library is not registered"
+      ${EndIf}
     ${EndIf}
   ${EndIf}
 
@@ -332,10 +428,11 @@ Section "Tidewire" MainSection
   ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $1
 
+  ; The all-users mode starts the program for every user who signs in: the machine's Run key.
+  ; (The installer runs as the administrator who elevated it, whose own Run key it is not.)
+  Call RemoveOwnRunValue
   ${If} $AutoStart = 1
-    WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\TidewireApp.exe"'
-  ${Else}
-    Call RemoveOwnRunValue
+    WriteRegStr SHCTX "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\TidewireApp.exe"'
   ${EndIf}
 
   ${If} $WasRunning = 1
@@ -343,9 +440,35 @@ Section "Tidewire" MainSection
   ${EndIf}
 SectionEnd
 
+; Registers library $1 (build $2) for all users. A registration that fails ends the
+; installation (exit code 3) and takes back the registrations made before it.
+Function RegisterLibrary
+  DetailPrint "Registering $1 for all users"
+  StrCpy $0 "/s"
+  Call Regsvr32
+  ${If} $0 != 0
+    StrCpy $3 $0
+    StrCpy $4 $1
+    Call UnregisterLibraries
+    MessageBox MB_ICONSTOP "$4 could not be registered (regsvr32: $3)." /SD IDOK
+    SetErrorLevel 3
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; The program starts for the user who ran the installer. The elevated all-users installer runs
+; as the administrator who elevated it (with UAC, another account when the user is not an
+; administrator), and a program it started would run as that account, elevated. Microsoft's
+; answer for starting an un-elevated program from an elevated one is to ask the shell, which
+; runs as the user signed in to the session: explorer.exe, given a program, hands it to the
+; shell that runs and ends, so the program starts as that user, without elevation.
 Function StartProgram
   ${If} $Restarted != 1
-    Exec '"$INSTDIR\TidewireApp.exe"'
+    ${If} $AllUsers = 1
+      Exec '"$WINDIR\explorer.exe" "$INSTDIR\TidewireApp.exe"'
+    ${Else}
+      Exec '"$INSTDIR\TidewireApp.exe"'
+    ${EndIf}
     StrCpy $Restarted 1
   ${EndIf}
 FunctionEnd
@@ -358,8 +481,13 @@ Function FinishPageShow
 FunctionEnd
 
 !macro RemoveOwnRunValueFunction un
-  ; The Run value goes only when it starts this folder's program.
+  ; The Run value goes only when it starts this folder's program: the mode's own, and the
+  ; installing account's, where an all-users installation of an earlier version wrote it.
   Function ${un}RemoveOwnRunValue
+    ReadRegStr $0 SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+    ${If} $0 == '"$INSTDIR\TidewireApp.exe"'
+      DeleteRegValue SHCTX "${RUN_KEY}" "${RUN_VALUE}"
+    ${EndIf}
     ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ${If} $0 == '"$INSTDIR\TidewireApp.exe"'
       DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
@@ -414,18 +542,12 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseRunningProgram
-  ; The all-users mode registered the library; in either mode the control registers itself
-  ; wherever it may when it is created. A registration that names this folder's library goes
-  ; with it.
-  ReadRegStr $1 HKCR "CLSID\${CONTROL_CLSID}\InprocServer32" ""
-  ${If} $1 == "$INSTDIR\Tidewire.dll"
-    DetailPrint "Unregistering Tidewire.dll"
-    StrCpy $0 "/u /s"
-    Call un.Regsvr32
-  ${EndIf}
+  Call un.UnregisterLibraries
 
   Delete "$INSTDIR\TidewireApp.exe"
   Delete "$INSTDIR\Tidewire.dll"
+  Delete "$INSTDIR\x86\Tidewire.dll"
+  RMDir "$INSTDIR\x86"
   Delete "$INSTDIR\Tidewire.sxs.manifest"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\README.txt"

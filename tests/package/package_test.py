@@ -6,9 +6,14 @@
 Makes the packages with scripts/package and checks what they hold; then, in a Wine prefix of its
 own (made afresh, Wine's menu builder disabled so that nothing reaches this machine's desktop):
 
-  all users   a silent /ALLUSERS install registers the library (a script creates the control);
-              the samples configure.js and configure.vbs store the user's values, which the
-              installed TidewireApp then uses; the silent uninstall unregisters it
+  all users   a silent /ALLUSERS /AUTOSTART install registers the library (a script creates
+              the control) and, in the 64-bit prefix, the x86 one in x86\ in the 32-bit
+              registry view (a 32-bit script host creates the control), and writes the
+              machine's Run value; the samples configure.js and configure.vbs store the
+              user's values, which the installed TidewireApp then uses; an upgrade in place
+              restarts the running program and keeps the Run value; the silent uninstall
+              unregisters both and removes the Run value; an x86 library that cannot be
+              registered fails the install and leaves no registration
   per user    a silent install of an older build registers nothing; its TidewireApp shows the
               band; installing this build over it closes the running program, upgrades it in
               place, keeps the user's values and starts the program again; the quiet uninstall
@@ -21,8 +26,9 @@ own (made afresh, Wine's menu builder disabled so that nothing reaches this mach
 and prints what each silent install and uninstall changed in the registry and the file system.
 
 The x64 part runs the installer script built with NSIS's 64-bit stub (wine64 without 32-bit
-Wine cannot run the 32-bit release installer); the x86 part runs the release installer itself in
-a 32-bit prefix, and ends with exit code 77 (skipped) where 32-bit Wine is not installed.
+Wine cannot run the 32-bit release installer); where 32-bit Wine is not installed its checks of
+the 32-bit registry view are reported as skipped. The x86 part runs the release installer itself
+in a 32-bit prefix, and ends with exit code 77 (skipped) where 32-bit Wine is not installed.
 """
 
 import html.parser
@@ -44,6 +50,7 @@ SKIPPED = 77
 
 UNINSTALL_KEY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Tidewire"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+MACHINE_RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 VALUES_KEY = r"HKCU\SOFTWARE\QUENMAR\TidewireGadget"
 CONTROL_CLSID = "{69720D23-6694-45DC-97B3-E39BB5F41A82}"
 CLASS_KEY = rf"HKLM\Software\Classes\CLSID\{CONTROL_CLSID}"
@@ -61,6 +68,9 @@ class Failure(Exception):
 
 
 failures = []
+skipped = []
+# Why the x86 programs cannot run here (no 32-bit Wine), or None.
+x86_missing = None
 
 
 def check(condition, what):
@@ -69,6 +79,17 @@ def check(condition, what):
     if not condition:
         failures.append(what)
     return condition
+
+
+def skip(what, why):
+    """An expectation that cannot be checked here: said so, never counted as passed."""
+    print(f"skipped {what}: {why}", flush=True)
+    skipped.append(what)
+
+
+def check_unless(why, condition, what):
+    """check(condition(), what), or skip(what, why) where `why` says it cannot run here."""
+    return skip(what, why) if why else check(condition(), what)
 
 
 def require(condition, what):
@@ -254,9 +275,10 @@ class Wine:
     def windows(self, path):
         return "Z:" + str(path).replace("/", "\\")
 
-    def query(self, key):
-        """The values of a registry key as {name: data}, or None when the key does not exist."""
-        code, text = self.run(["reg", "query", key])
+    def query(self, key, view=None):
+        """The values of a registry key as {name: data}, or None when the key does not exist;
+        in the 64-bit or 32-bit view when `view` says so."""
+        code, text = self.run(["reg", "query", key] + ([f"/reg:{view}"] if view else []))
         if code != 0:
             return None
         values = {}
@@ -266,8 +288,8 @@ class Wine:
                 values[parts[0]] = parts[2] if len(parts) == 3 else ""
         return values
 
-    def value(self, key, name):
-        values = self.query(key)
+    def value(self, key, name, view=None):
+        values = self.query(key, view)
         return None if values is None else values.get(name)
 
     def binary(self, key, name):
@@ -345,6 +367,12 @@ class Machine:
         found = re.search(r"^pid (\d+)", output, re.M)
         return int(found.group(1)) if code == 0 and found else None
 
+    def check_restarted(self, program, old_pid, mode):
+        new_pid = self.running(program)
+        check(new_pid is not None and new_pid != old_pid,
+              f"{mode}: the running program was closed (pid {old_pid}) and started again "
+              f"(pid {new_pid}), showing the band")
+
     def start(self, program):
         code, output = self.wine.run([self.wine.windows(self.probe), "start", program])
         found = re.search(r"^pid (\d+)", output, re.M)
@@ -358,12 +386,12 @@ class Machine:
             print(output, end="")
         return code == 0
 
-    def script(self, path, *arguments):
-        return self.wine.run(["cscript", "//nologo", self.wine.windows(path), *arguments])
+    def script(self, path, *arguments, host="cscript"):
+        return self.wine.run([host, "//nologo", self.wine.windows(path), *arguments])
 
-    def stored(self):
-        """The user's stored values as the control reads them."""
-        code, output = self.script(ROOT / "tests" / "package" / "stored_settings.js")
+    def stored(self, host="cscript"):
+        """The user's stored values as the control reads them (in the script host `host`)."""
+        code, output = self.script(ROOT / "tests" / "package" / "stored_settings.js", host=host)
         return output.strip() if code == 0 else None
 
     def store(self, feeds, flags, minutes, seconds, speed):
@@ -371,22 +399,38 @@ class Machine:
                                    feeds, flags, str(minutes), str(seconds), str(speed))
         return code == 0
 
-    def registered(self):
-        return self.wine.value(CLASS_KEY + r"\InprocServer32", "(Default)")
+    def registered(self, view=None):
+        return self.wine.value(CLASS_KEY + r"\InprocServer32", "(Default)", view)
+
+    def libraries(self, folder):
+        """What an all-users install registers, as (registry view, library, why it cannot be
+        checked here or None): in the 64-bit prefix the x64 library in the 64-bit view and the
+        x86 one in x86\\ in the 32-bit view, which only 32-bit Wine can write."""
+        if self.wine.build == "x86":
+            return [(None, folder + r"\Tidewire.dll", None)]
+        return [("64", folder + r"\Tidewire.dll", None),
+                ("32", folder + r"\x86\Tidewire.dll", x86_missing)]
 
     def creatable(self):
         """Whether a script can create the control by its ProgID."""
         return self.stored() is not None
 
     def check_installed(self, folder, start_menu, root, version, mode):
+        # On 64-bit Windows the all-users mode adds the x86 library for 32-bit containers.
+        both = root == "HKLM" and self.wine.build == "x64"
         files = sorted(p.name for p in self.wine.unix(folder).iterdir()) \
             if self.wine.unix(folder).is_dir() else []
-        check(files == sorted(PROGRAM_FILES + ["uninstall.exe"]),
+        check(files == sorted(PROGRAM_FILES + ["uninstall.exe"] + (["x86"] if both else [])),
               f"{mode}: {folder} holds {', '.join(files) or 'nothing'}")
         program = self.wine.unix(folder + r"\TidewireApp.exe")
         check(program.is_file() and pe_machine(program.read_bytes()) ==
               PE_MACHINES[self.wine.build], f"{mode}: the installed program is the "
               f"{self.wine.build} build")
+        if both:
+            x86 = self.wine.unix(folder + r"\x86")
+            check(sorted(p.name for p in x86.iterdir()) == ["Tidewire.dll"] and
+                  pe_machine((x86 / "Tidewire.dll").read_bytes()) == PE_MACHINES["x86"],
+                  f"{mode}: {folder}\\x86 holds the x86 Tidewire.dll")
         check(self.wine.unix(start_menu + r"\Tidewire.lnk").is_file(),
               f"{mode}: the Start-menu entry {start_menu}\\Tidewire.lnk")
         entry = self.wine.query(rf"{root}\{UNINSTALL_KEY}") or {}
@@ -409,8 +453,17 @@ class Machine:
               f"{mode}: the Start-menu entry is gone")
         check(self.wine.query(rf"{root}\{UNINSTALL_KEY}") is None,
               f"{mode}: the uninstall entry is gone")
-        check(self.wine.value(RUN_KEY, "Tidewire") is None, f"{mode}: no Run value is left")
-        check(self.registered() is None, f"{mode}: the library is not registered")
+        check(all(self.wine.value(key, "Tidewire") is None for key in (RUN_KEY, MACHINE_RUN_KEY)),
+              f"{mode}: no Run value is left")
+        self.check_registration(folder, mode, installed=False)
+
+    def check_registration(self, folder, mode, installed):
+        """Each library of an all-users install registered in its view, or in none."""
+        for view, library, why in self.libraries(folder):
+            place = f" in the {view}-bit view" if view else ""
+            check_unless(why, lambda: self.registered(view) == (library if installed else None),
+                         f"{mode}: {library} is registered{place}" if installed else
+                         f"{mode}: the library is not registered{place}")
 
 
 def uninstall_with_quiet_string(machine, entry, folder):
@@ -436,21 +489,30 @@ def uninstall_and_wait(machine, folder, *switches):
     return code
 
 
-def all_users(machine, installer):
+def all_users(machine, installer, broken_installer):
     wine = machine.wine
-    section("all users: silent install, the control for every container, the samples")
+    section("all users: silent install with /AUTOSTART, the control for every container, the "
+            "samples")
     folder = wine.program_files + r"\Tidewire"
     program = folder + r"\TidewireApp.exe"
     before = wine.snapshot()
-    require(machine.install(installer, "/ALLUSERS") == 0, "the silent /ALLUSERS install ends "
-            "with exit code 0")
+    require(machine.install(installer, "/ALLUSERS", "/AUTOSTART") == 0,
+            "the silent /ALLUSERS /AUTOSTART install ends with exit code 0")
     installed = wine.snapshot()
     print_changes("a silent all-users install changed", before, installed)
     entry = machine.check_installed(folder, wine.common_programs, "HKLM", machine.version,
                                     "all users")
-    check(machine.registered() == folder + r"\Tidewire.dll",
-          "all users: the library is registered from the program folder")
-    check(wine.value(RUN_KEY, "Tidewire") is None, "all users: no Run value unless asked")
+    machine.check_registration(folder, "all users", installed=True)
+    if wine.build == "x64":
+        # A 32-bit container: the script host in SysWOW64 loads only the x86 library. (Wine,
+        # unlike Windows, would also serve it the x64 one from a surrogate process when the
+        # 32-bit view had no registration: the view is checked above.)
+        host = wine.echo("%windir%") + r"\syswow64\cscript.exe"
+        check_unless(x86_missing, lambda: machine.stored(host) is not None,
+                     "a 32-bit script host creates the control")
+    check(wine.value(MACHINE_RUN_KEY, "Tidewire") == f'"{program}"' and
+          wine.value(RUN_KEY, "Tidewire") is None,
+          "all users: /AUTOSTART writes the machine's Run value, not the installing account's")
 
     # The samples store the user's values; the user's delay between stories stays.
     check(machine.store(OTHER_FEED, "1", 30, 7, 0),
@@ -470,8 +532,16 @@ def all_users(machine, installer):
 
     # The next start of the program uses them: it stores them again as it read them.
     stored = wine.binary(VALUES_KEY, "Settings")
-    check(machine.start(program) is not None,
+    old_pid = machine.start(program)
+    check(old_pid is not None,
           "all users: the installed TidewireApp starts from its folder and shows the band")
+
+    section("all users: upgrade in place while the program runs, without /AUTOSTART")
+    require(machine.install(installer, "/ALLUSERS") == 0, "the silent all-users upgrade ends "
+            "with exit code 0")
+    machine.check_restarted(program, old_pid, "all users (started through the shell)")
+    check(wine.value(MACHINE_RUN_KEY, "Tidewire") == f'"{program}"',
+          "all users: the upgrade keeps the machine's Run value")
     check(machine.close(program), "all users: TidewireApp closes on WM_CLOSE")
     check(wine.binary(VALUES_KEY, "Settings") == stored and
           len(wine.binary(VALUES_KEY, "ClientSettings") or b"") == 20,
@@ -489,6 +559,21 @@ def all_users(machine, installer):
     check(not machine.creatable(), "a script can no longer create the control")
     check((wine.binary(VALUES_KEY, "Settings"), wine.binary(VALUES_KEY, "ClientSettings")) ==
           values, "the user's values are kept")
+
+    section("all users: an x86 library that cannot be registered")
+    what = "the install fails with exit code 3 and leaves no registration behind"
+    if x86_missing:
+        skip(what, x86_missing)
+        return entry
+    # No spaces: /D= takes no quotes.
+    broken = r"C:\BrokenTidewire"
+    code = machine.install(broken_installer, "/ALLUSERS", f"/D={broken}")
+    check(code == 3 and all(machine.registered(view) is None
+                            for view, _, _ in machine.libraries(broken)),
+          f"{what} ({code})")
+    check(wine.query(rf"HKLM\{UNINSTALL_KEY}") is None, "the failed install writes no uninstall "
+          "entry")
+    shutil.rmtree(wine.unix(broken), ignore_errors=True)
     return entry
 
 
@@ -522,10 +607,7 @@ def per_user(machine, installer, older_installer):
     readme = wine.unix(folder + r"\README.txt").read_text()
     check(readme.startswith(f"Tidewire {machine.version}"), "upgrade: the files are replaced in "
           "place")
-    new_pid = machine.running(program)
-    check(new_pid is not None and new_pid != old_pid,
-          f"upgrade: the running program was closed (pid {old_pid}) and started again "
-          f"(pid {new_pid}), showing the band")
+    machine.check_restarted(program, old_pid, "upgrade")
     check(wine.value(RUN_KEY, "Tidewire") == f'"{program}"',
           "upgrade: /AUTOSTART writes the Run value that starts the program")
     check(wine.binary(VALUES_KEY, "Settings") == values and
@@ -629,16 +711,18 @@ def build_installer(version, stage, target, output):
 
 
 def main():
+    global x86_missing
     build = sys.argv[1] if len(sys.argv) == 2 else ""
     if build not in ("x64", "x86"):
         print("usage: package_test.py x64|x86", file=sys.stderr)
         return 2
-    if build == "x86":
-        ready = run([str(ROOT / "scripts" / "x86-wine-ready")])
-        if ready.returncode != 0:
-            print(f"package.x86 skipped: {ready.stdout.strip()}; the x86 installer and zip are "
-                  "made by scripts/package (package.x64 checks them) but cannot run here")
-            return SKIPPED
+    ready = run([str(ROOT / "scripts" / "x86-wine-ready")])
+    if ready.returncode != 0:
+        x86_missing = ready.stdout.strip()
+    if build == "x86" and x86_missing:
+        print(f"package.x86 skipped: {x86_missing}; the x86 installer and zip are made by "
+              "scripts/package (package.x64 checks them) but cannot run here")
+        return SKIPPED
     version = project_version()
     work = ROOT / "build" / ("win64" if build == "x64" else "win32") / "package-test"
     shutil.rmtree(work, ignore_errors=True)
@@ -654,23 +738,28 @@ def main():
         shutil.copytree(STAGE, older_stage)
         for readme in older_stage.rglob("README.txt"):
             readme.write_text(readme.read_text().replace(version, OLDER_VERSION))
+        # One whose x86 library is no library: its registration fails.
+        broken_stage = work / "stage-broken"
+        shutil.copytree(STAGE, broken_stage)
+        (broken_stage / "x86" / "Tidewire.dll").write_bytes(b"not a library")
+        target = "amd64-unicode" if build == "x64" else None
         if build == "x64":
             installer = work / "setup-amd64.exe"
-            build_installer(version, STAGE, "amd64-unicode", installer)
-            older = work / "setup-older-amd64.exe"
-            build_installer(OLDER_VERSION, older_stage, "amd64-unicode", older)
-            probe = ROOT / "build" / "win64" / "tests" / "package" / "package_probe.exe"
+            build_installer(version, STAGE, target, installer)
         else:
             installer = RELEASE / f"Tidewire-{version}-setup.exe"
-            older = work / "setup-older.exe"
-            build_installer(OLDER_VERSION, older_stage, None, older)
-            probe = ROOT / "build" / "win32" / "tests" / "package" / "package_probe.exe"
+        older = work / "setup-older.exe"
+        build_installer(OLDER_VERSION, older_stage, target, older)
+        broken = work / "setup-broken.exe"
+        build_installer(version, broken_stage, target, broken)
+        probe = ROOT / "build" / ("win64" if build == "x64" else "win32") / "tests" / \
+            "package" / "package_probe.exe"
         require(probe.is_file(), f"the probe {probe.relative_to(ROOT)} is built")
 
         section("a fresh Wine prefix")
         wine = Wine(build, work)
         machine = Machine(wine, probe, version)
-        all_users(machine, installer)
+        all_users(machine, installer, broken)
         per_user(machine, installer, older)
         portable(machine, RELEASE / f"Tidewire-{version}-{build}.zip")
         interactive(machine, installer)
@@ -680,12 +769,16 @@ def main():
         if wine:
             wine.stop()
     print()
+    if skipped:
+        print(f"{len(skipped)} skipped:")
+        for what in skipped:
+            print(f"  {what}")
     if failures:
         print(f"{len(failures)} failed:")
         for what in failures:
             print(f"  {what}")
         return 1
-    print("all package checks passed")
+    print("all package checks passed" + (", some skipped" if skipped else ""))
     return 0
 
 
