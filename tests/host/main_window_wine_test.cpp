@@ -252,6 +252,34 @@ class RecordingGadgetClass {
   DWORD cookie_ = 0;
 };
 
+// Moved to a monitor of another scaling (Wine sends no such message itself): the window takes
+// the suggested place with the band's height at the new DPI, and its margins and minimum size
+// scale with it.
+TEST_F(MainWindowTest, ADpiChangeTakesTheSuggestedPlaceAtTheBandsNewHeight) {
+  ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
+  CMainDlg window;
+  ASSERT_TRUE(window.Create(nullptr));
+  RECT suggested{200, 150, 650, 190};
+  ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+  RECT placed{};
+  ::GetWindowRect(window.Handle(), &placed);
+  EXPECT_EQ(std::vector<LONG>({placed.left, placed.top, placed.right, placed.bottom}),
+            std::vector<LONG>({200, 150, 650, 174}));
+  const auto hit = [&](LONG x, LONG y) {
+    return ::SendMessageW(window.Handle(), WM_NCHITTEST, 0, MAKELPARAM(200 + x, 150 + y));
+  };
+  EXPECT_EQ(hit(5, 12), HTLEFT);
+  EXPECT_EQ(hit(6, 8), HTCAPTION);
+  EXPECT_EQ(hit(6, 9), HTCLIENT);
+  EXPECT_EQ(hit(444, 12), HTCLIENT);
+  EXPECT_EQ(hit(445, 12), HTRIGHT);
+  RECT dragged{200, 150, 210, 174};
+  ::SendMessageW(window.Handle(), WM_SIZING, WMSZ_RIGHT, reinterpret_cast<LPARAM>(&dragged));
+  EXPECT_EQ(dragged.right, 275) << "at least 75 pixels wide";
+  Close(window);
+}
+
 TEST_F(MainWindowTest, ReadsTheControlsSettingsThenItsOwnAndSavesBeforeSaveSettings) {
   // Stored values: the control's (any bytes: the recorder reads none) and a topmost placement
   // that the recorder replaces with a normal one when it is loaded.
