@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "control/open_link.h"
 #include "control/ticker_engine_win.h"
 #include "win/com.h"
 
@@ -37,12 +38,28 @@ class ClipRestorer {
 
 }  // namespace
 
+BandPalette ChooseBandPalette(bool highContrast, bool lineOpens) {
+  if (!highContrast) return {};
+  const COLORREF windowText = ::GetSysColor(COLOR_WINDOWTEXT);
+  return {false, ::GetSysColor(COLOR_WINDOW),
+          lineOpens ? ::GetSysColor(COLOR_HOTLIGHT) : windowText, windowText};
+}
+
+bool SystemHighContrast() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof(contrast);
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) != FALSE &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds, UINT dpi) {
   engine.SetDrawingDpi(dpi);
   dpi = engine.DrawingDpi();
   // The text is chosen and copied before the target's state is touched: an allocation that fails
   // here leaves the container's context as it was.
   std::wstring text;
+  const BandPalette palette =
+      ChooseBandPalette(engine.HighContrast(), IsOpenableLink(engine.State().CurrentHeadline().link));
   if (!engine.State().BetweenLines()) {
     engine.BringConnectingTextUpToDate();
     const std::u16string& current = engine.State().CurrentHeadline().text;
@@ -62,13 +79,13 @@ HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds, UINT dp
   const UniqueGdiObject<HRGN> clip(::CreateRectRgnIndirect(&deviceBounds));
   ::ExtSelectClipRgn(target, clip.Get(), RGN_AND);
 
-  ComposeStrip(engine, target, engine.StripFont(), rect, text, BandHeightAt(dpi));
-  DrawEdgeLines(target, rect, ScaleLineWidth(1, dpi));
+  ComposeStrip(engine, target, engine.StripFont(), rect, text, BandHeightAt(dpi), palette);
+  DrawEdgeLines(target, rect, ScaleLineWidth(1, dpi), palette.edge);
   return S_OK;
 }
 
 void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect,
-                  std::wstring_view text, int bandHeight) {
+                  std::wstring_view text, int bandHeight, const BandPalette& palette) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
 
@@ -79,12 +96,18 @@ void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect
     const ScopedSelectObject frameSelection(memory.Get(), frame.Get());
     {
       const ScopedSelectObject fontSelection(memory.Get(), font);
-      {
+      if (palette.pattern) {
         const UniqueCreatedDc pattern = CreateStripDC(target);
         const ScopedSelectObject backgroundSelection(pattern.Get(), engine.StripBackground());
         ::StretchBlt(memory.Get(), 0, 0, width, bandHeight, pattern.Get(), 0, 0,
                      PatternSourceWidth, BandHeight, SRCCOPY);
+      } else {
+        // The system's colours fill the whole frame, rows below the band included.
+        const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(palette.background));
+        const RECT whole{0, 0, width, height};
+        ::FillRect(memory.Get(), &whole, fill.Get());
       }
+      ::SetTextColor(memory.Get(), palette.text);
 
       SIZE extent{};
       ::GetTextExtentPoint32W(memory.Get(), text.data(), static_cast<int>(text.size()), &extent);
@@ -98,17 +121,17 @@ void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect
   }
 }
 
-void DrawEdgeLines(HDC target, const RECT& rect, int width) {
+void DrawEdgeLines(HDC target, const RECT& rect, int width, COLORREF colour) {
   if (width > 1) {
     // Wider than a cosmetic pen draws: the same columns and rows as the lines below, filled.
-    const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(EdgeLineColour));
+    const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(colour));
     const RECT left{rect.left, rect.top, rect.left + width, rect.bottom};
     const RECT right{rect.right - width, rect.top + 1, rect.right, rect.bottom + 1};
     ::FillRect(target, &left, fill.Get());
     ::FillRect(target, &right, fill.Get());
     return;
   }
-  const LOGBRUSH brush{BS_SOLID, EdgeLineColour, 0};
+  const LOGBRUSH brush{BS_SOLID, colour, 0};
   const UniqueGdiObject<HPEN> pen(::ExtCreatePen(PS_COSMETIC | PS_SOLID, 1, &brush, 0, nullptr));
   const ScopedSelectObject penSelection(target, pen.Get());
   // LineTo leaves out its end point.

@@ -18,6 +18,20 @@ class TickerEngine;
 
 inline constexpr COLORREF StripTextColour = RGB(255, 128, 0);
 inline constexpr COLORREF EdgeLineColour = RGB(82, 81, 82);
+
+// The colours of a frame. The band's own (orange on the dark pattern, grey end lines) are
+// replaced under high contrast by the system's: the window colour behind, the window text colour
+// for the text and the end lines (the link colour for a line that opens), no pattern.
+struct BandPalette {
+  bool pattern = true;
+  COLORREF background = RGB(0, 0, 0);
+  COLORREF text = StripTextColour;
+  COLORREF edge = EdgeLineColour;
+  bool operator==(const BandPalette&) const = default;
+};
+BandPalette ChooseBandPalette(bool highContrast, bool lineOpens);
+// Whether the user has switched high contrast on (SPI_GETHIGHCONTRAST).
+bool SystemHighContrast();
 // The pattern (BandHeight rows) is stretched across the width, and to the band's height at the
 // drawing DPI; rows below it stay black.
 inline constexpr int PatternSourceWidth = 3;
@@ -34,12 +48,14 @@ HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds, UINT dp
 // `rect` of the target, the pattern `bandHeight` rows high. Reports the frame to the engine,
 // which decides from it whether the line has left the band.
 void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect,
-                  std::wstring_view text, int bandHeight = BandHeight);
+                  std::wstring_view text, int bandHeight = BandHeight,
+                  const BandPalette& palette = {});
 
 // The two edge lines, straight on the target, `width` columns each: the left one over rows
 // top .. bottom - 1 from column left, the right one over rows top + 1 .. bottom up to column
 // right - 1.
-void DrawEdgeLines(HDC target, const RECT& rect, int width = 1);
+void DrawEdgeLines(HDC target, const RECT& rect, int width = 1,
+                   COLORREF colour = EdgeLineColour);
 
 // A memory context compatible with `reference`, set up for the band's text: left/top alignment
 // without position update, transparent background (black), the text colour.

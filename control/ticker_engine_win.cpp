@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "control/dpi_scaling.h"
+#include "control/ticker_drawing_win.h"
 #include "settings/language_defaults.h"
 #include "win/com_boundary.h"
 #include "win/module.h"
@@ -100,7 +101,13 @@ void TickerEngine::SetRefreshMs(std::uint32_t refreshMs) {
 }
 
 void TickerEngine::AdvanceHeadline() {
-  state_.AdvanceHeadline(feeds_.get(), ProcessLanguageDefaults().Snapshot());
+  if (state_.AdvanceHeadline(feeds_.get(), ProcessLanguageDefaults().Snapshot()) && lineStarted_) {
+    lineStarted_();
+  }
+}
+
+bool TickerEngine::HighContrast() const {
+  return highContrast_ ? highContrast_() : SystemHighContrast();
 }
 
 void TickerEngine::IncrementFeed() {

@@ -67,6 +67,13 @@ class TickerEngine {
   // scroll step, which keeps the band's speed in 96-DPI terms.
   void SetDrawingDpi(UINT dpi);
   UINT DrawingDpi() const { return drawingDpi_; }
+  // Whether frames are drawn in the system's high-contrast colours: the user's setting, asked at
+  // every frame, or what `query` answers when one is given (a test's stand-in).
+  bool HighContrast() const;
+  void SetHighContrastQuery(std::function<bool()> query) { highContrast_ = std::move(query); }
+  // Called each time a new line comes on the band; a status text counts only when it differs
+  // from the text before it.
+  void SetLineStartedHandler(std::function<void()> handler) { lineStarted_ = std::move(handler); }
   // Drawing reports each composed frame, which decides when the line has left the band.
   void FrameComposed(std::int32_t compositionWidth, std::int32_t textWidth);
   // Drawing shows a connecting text on the band in the process's current language.
@@ -98,6 +105,8 @@ class TickerEngine {
   SettingsRecord settings_;
   TickerState state_;
   std::function<void()> requestRedraw_;
+  std::function<bool()> highContrast_;
+  std::function<void()> lineStarted_;
   HCURSOR handCursor_ = nullptr;  // a shared system cursor: never destroyed
   UINT drawingDpi_ = 96;           // of the last frame drawn, and of the font
   UniqueGdiObject<HFONT> stripFont_;

@@ -39,16 +39,19 @@ void TickerState::CheckLineDone(std::int32_t compositionWidth, std::int32_t text
   if (std::int64_t{scrollOffset_} > std::int64_t{compositionWidth} + textWidth) lineDone_ = true;
 }
 
-void TickerState::AdvanceHeadline(HeadlineSource* source, const LanguageDefaults& language) {
-  if (source == nullptr || !needNextHeadline_) return;
+bool TickerState::AdvanceHeadline(HeadlineSource* source, const LanguageDefaults& language) {
+  if (source == nullptr || !needNextHeadline_) return false;
   needNextHeadline_ = false;
   betweenLines_ = false;
   scrollOffset_ = 0;
   stepRemainder_ = 0;
+  std::u16string previousText = std::move(currentHeadline_.text);
   currentHeadline_ = source->NextHeadline(language.ConnectingMessage);
   if (IsStatusText(currentHeadline_.text, language.ConnectingMessage, language.NoFeedsMessage)) {
     needNextHeadline_ = true;
+    return currentHeadline_.text != previousText;
   }
+  return true;
 }
 
 void TickerState::BringConnectingTextUpToDate(std::u16string_view connectingMessage) {

@@ -56,8 +56,9 @@ class TickerState {
 
   // Takes the next line from `source` when one is wanted; `language` gives the connecting and
   // no-feeds texts of the control's current language. A status text stays replaceable, so the
-  // next announcement replaces it at once. A missing source changes nothing.
-  void AdvanceHeadline(HeadlineSource* source, const LanguageDefaults& language);
+  // next announcement replaces it at once. A missing source changes nothing. True when a new line
+  // came on the band: any headline, or a status text other than the text before it.
+  bool AdvanceHeadline(HeadlineSource* source, const LanguageDefaults& language);
 
   // Drawing shows the connecting text in the current language: when `connectingMessage` is a
   // translation, a current text that is exactly the built-in English one is replaced by it in

@@ -51,13 +51,17 @@ CTidewireGadget::CTidewireGadget(IUnknown* outer, RegisterServerFunction registe
   // written (no rights) changes nothing for the control.
   if (registerServer != nullptr) static_cast<void>(registerServer());
   SetControlIdentity(CLSID_TidewireGadget, TidewireGadgetIdentity);
+  accessible_ = BandAccessible::Create(*this, *ControllingUnknown());
   engine_ = std::make_unique<TickerEngine>(CreateFeedsHeadlineSource, [this] { FireViewChange(); });
+  engine_->SetLineStartedHandler([this] { RaiseAccessibleEvent(EVENT_OBJECT_VALUECHANGE); });
 }
 
 CTidewireGadget::~CTidewireGadget() {
   // The engine goes first (downloads, hidden window, delay threads, drawing resources); then the
   // control's own window, while its message map still exists, and the container's pointers.
   engine_.reset();
+  ReleaseAccessibleSite();
+  accessible_->Disconnect();
   ReleaseContainer();
 }
 
@@ -84,6 +88,10 @@ std::span<const InterfaceEntry<CTidewireGadget>> CTidewireGadget::InterfaceMap()
       Entry<G, IProvideClassInfo>(),
       Entry<G, IProvideClassInfo2>(),
       Entry<G, IContextMenu>(),
+      // The accessible object is a tear-off: an object of its own whose identity is the control.
+      {&AccessibleIid, [](G* gadget) -> void* {
+         return static_cast<IAccessible*>(gadget->accessible_.Get());
+       }},
   };
   return map;
 }
@@ -198,7 +206,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::OpenCurrentLink() {
 }
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::Pause() {
-  engine_->Pause();
+  TogglePause();
   return S_OK;
 }
 
@@ -360,14 +368,52 @@ void CTidewireGadget::DrawControl(HDC dc, const RECT& bounds) {
   if (engine_) DrawTicker(*engine_, dc, bounds, DrawingDpi(dc, OwnerWindow()));
 }
 
-bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+bool CTidewireGadget::HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam,
+                                           LRESULT* result) {
   // The window may still receive messages while the control is being torn down.
   if (!engine_) return false;
   *result = 0;
   switch (message) {
     case WM_LBUTTONDOWN:
+      // A click gives the band the keyboard focus, so that Space and Enter reach it.
+      TakeFocus();
+      return true;
     case WM_LBUTTONUP:
       return true;
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE) {
+        TogglePause();
+        return true;
+      }
+      if (wParam == VK_RETURN) {
+        OpenCurrentLink();
+        return true;
+      }
+      return false;
+    case WM_GETDLGCODE: {
+      // Enter is the band's own, not the dialog's default button; Tab, the arrows and Escape
+      // stay the dialog's.
+      const MSG* key = reinterpret_cast<const MSG*>(lParam);
+      if (key != nullptr && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+        *result = DLGC_WANTMESSAGE;
+      }
+      return true;
+    }
+    case WM_GETOBJECT:
+      // The control's own window answers for the band; a windowless control's container does.
+      // The identifier is compared as 32 bits, as the message's documentation asks.
+      if (ControlWindow() == nullptr ||
+          static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) {
+        return false;
+      }
+      *result = ::LresultFromObject(AccessibleIid, wParam,
+                                    static_cast<IAccessible*>(accessible_.Get()));
+      return true;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // High contrast may have come or gone: the next frame takes the colours.
+      FireViewChange();
+      return false;
     case WM_SETCURSOR:
       return SetCursorHandler();
     case WM_ERASEBKGND:
@@ -388,6 +434,108 @@ bool CTidewireGadget::SetCursorHandler() {
   return true;
 }
 
+void CTidewireGadget::TogglePause() {
+  engine_->Pause();
+  RaiseAccessibleEvent(EVENT_OBJECT_STATECHANGE);
+}
+
+// The band's accessible object
+
+CTidewireGadget::Reading CTidewireGadget::ReadBand() {
+  engine_->BringConnectingTextUpToDate();
+  const Headline& line = engine_->State().CurrentHeadline();
+  Reading band;
+  band.value.assign(WideChars(line.text), line.text.size());
+  std::wstring about(WideChars(line.feedTitle), line.feedTitle.size());
+  if (!line.fetchTime.empty()) {
+    if (!about.empty()) about += L", ";
+    about.append(WideChars(line.fetchTime), line.fetchTime.size());
+  }
+  if (engine_->Paused()) {
+    band.description = AccessiblePausedText;
+    if (!about.empty()) band.description += L". " + about;
+  } else {
+    band.description = std::move(about);
+  }
+  band.opens = IsOpenableLink(line.link);
+  band.focused = HasFocus();
+  return band;
+}
+
+bool CTidewireGadget::BandScreenRect(RECT* rect) {
+  if (ControlWindow() != nullptr) return ::GetWindowRect(ControlWindow(), rect) != FALSE;
+  const HWND container = OwnerWindow();
+  if (container == nullptr) return false;
+  *rect = Position();
+  ::MapWindowPoints(container, nullptr, reinterpret_cast<POINT*>(rect), 2);
+  return true;
+}
+
+HRESULT CTidewireGadget::AccessibleParent(IDispatch** parent) {
+  if (IAccessibleWindowlessSite* site = AccessibleSite()) {
+    ComPtr<IAccessible> container;
+    if (SUCCEEDED(site->GetParentAccessible(&container)) && container) {
+      return container->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(parent));
+    }
+  }
+  // The object stands for the client area of the window it is drawn in (the control's own, or
+  // the host's that it fills); its parent is that window's object.
+  const HWND window = OwnerWindow();
+  if (window == nullptr) return S_FALSE;
+  return ::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
+                                      reinterpret_cast<void**>(parent));
+}
+
+void CTidewireGadget::OpenBandLink() { OpenCurrentLink(); }
+
+IAccessibleWindowlessSite* CTidewireGadget::AccessibleSite() {
+  IOleInPlaceSite* site = Windowless() ? InPlaceSite() : nullptr;
+  if (site != accessibleSiteOf_) {
+    ReleaseAccessibleSite();
+    accessibleSiteOf_ = site;
+    ComPtr<IAccessibleWindowlessSite> offered;
+    LONG base = 0;
+    if (site != nullptr &&
+        SUCCEEDED(site->QueryInterface(AccessibleWindowlessSiteIid,
+                                       reinterpret_cast<void**>(offered.GetAddressOf()))) &&
+        SUCCEEDED(offered->AcquireObjectIdRange(1, accessible_.Get(), &base))) {
+      accessibleSite_ = offered;
+      accessibleObjectId_ = base;
+    }
+  }
+  return accessibleSite_.Get();
+}
+
+void CTidewireGadget::ReleaseAccessibleSite() {
+  if (accessibleSite_) accessibleSite_->ReleaseObjectIdRange(accessibleObjectId_, accessible_.Get());
+  accessibleSite_.Reset();
+  accessibleSiteOf_ = nullptr;
+  accessibleObjectId_ = 0;
+}
+
+void CTidewireGadget::RaiseAccessibleEvent(DWORD event) {
+  // A windowless control is found under its site's identifier where the site offers one, else
+  // as the client area of the container's window (which the host's band fills).
+  const HWND window = OwnerWindow();
+  if (window == nullptr) return;
+  const LONG objectId = AccessibleSite() != nullptr ? accessibleObjectId_ : OBJID_CLIENT;
+  ::NotifyWinEvent(event, window, objectId, CHILDID_SELF);
+}
+
+void CTidewireGadget::BeforeInPlaceDeactivate() { ReleaseAccessibleSite(); }
+
+void CTidewireGadget::BeforeClose() {
+  // A screen reader may keep the accessible object for as long as it likes: from here it answers
+  // CO_E_OBJNOTCONNECTED, and the references other processes hold through it are cut off
+  // (CoDisconnectObject), so that none of them keeps the control alive. A control activated
+  // again after this gets a new one.
+  ReleaseAccessibleSite();
+  accessible_->Disconnect();
+  // Only the control's own identity: an object that aggregates the control decides for itself.
+  if (ControllingUnknown() == InnerUnknown()) ::CoDisconnectObject(ControllingUnknown(), 0);
+  accessible_ = BandAccessible::Create(*this, *ControllingUnknown());
+}
+
 // IContextMenu
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::QueryContextMenu(HMENU menu, UINT index, UINT first,
@@ -402,7 +550,7 @@ HRESULT STDMETHODCALLTYPE CTidewireGadget::QueryContextMenu(HMENU menu, UINT ind
 
 HRESULT STDMETHODCALLTYPE CTidewireGadget::InvokeCommand(CMINVOKECOMMANDINFO* command) {
   // The verb is a number: the container's command identifier minus the first one it offered.
-  if (command != nullptr && reinterpret_cast<UINT_PTR>(command->lpVerb) == 0) engine_->Pause();
+  if (command != nullptr && reinterpret_cast<UINT_PTR>(command->lpVerb) == 0) TogglePause();
   return S_OK;
 }
 

@@ -3,8 +3,8 @@
 // containers and scripts: automation (ITidewireGadget, dual), the site, persistence in a
 // container's stream or in the user's registry, in-place activation and drawing (OleControl),
 // the pause item of the container's menu (IContextMenu), its settings page
-// (ISpecifyPropertyPages), error-information support and class information. Its primary virtual
-// table is that of ITidewireGadget.
+// (ISpecifyPropertyPages), error-information support, class information and, as a tear-off, the
+// band's accessible object (IAccessible). Its primary virtual table is that of ITidewireGadget.
 
 #include <ocidl.h>
 #include <shobjidl.h>
@@ -13,6 +13,7 @@
 #include <memory>
 #include <span>
 
+#include "control/band_accessible_win.h"
 #include "control/ticker_engine_win.h"
 #include "ole/com_object.h"
 #include "ole/module_lock.h"
@@ -26,7 +27,8 @@ namespace tidewire {
 class CTidewireGadget
     : public ComObject<CTidewireGadget, ITidewireGadget, IObjectWithSite, IPersistStreamInit,
                        ISpecifyPropertyPages, OleControl, ISupportErrorInfo, IProvideClassInfo2,
-                       IContextMenu> {
+                       IContextMenu>,
+      private BandAccessibleSource {
  public:
   // Writes the server's registration; the server's own DllRegisterServer (stdcall on x86).
   using RegisterServerFunction = HRESULT(STDAPICALLTYPE*)();
@@ -106,9 +108,26 @@ class CTidewireGadget
   TickerEngine& Engine() { return *engine_; }
 
  private:
-  // OleControl's hooks: the band, and the control's message map.
+  // OleControl's hooks: the band, the control's message map, and the ends of activation.
   void DrawControl(HDC dc, const RECT& bounds) override;
   bool HandleControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  void BeforeClose() override;
+  void BeforeInPlaceDeactivate() override;
+
+  // The band's accessible object: what it reads, and the events it raises.
+  Reading ReadBand() override;
+  bool BandScreenRect(RECT* rect) override;
+  HRESULT AccessibleParent(IDispatch** parent) override;
+  void OpenBandLink() override;
+  // Tells screen readers of a change of the band (NotifyWinEvent), for the window and object
+  // identifier under which a screen reader finds it.
+  void RaiseAccessibleEvent(DWORD event);
+  // A windowless site that offers IAccessibleWindowlessSite, with the one object identifier it
+  // gave the control; null where the site offers none.
+  IAccessibleWindowlessSite* AccessibleSite();
+  void ReleaseAccessibleSite();
+  // Pauses or resumes the band, and says so to screen readers.
+  void TogglePause();
   // Shows the hand over a line that has a link, except between lines.
   bool SetCursorHandler();
 
@@ -119,6 +138,10 @@ class CTidewireGadget
   std::wstring moduleFile_;
   TypeInfoDispatch dispatch_;
   std::unique_ptr<TickerEngine> engine_;
+  ComPtr<BandAccessible> accessible_;
+  IOleInPlaceSite* accessibleSiteOf_ = nullptr;  // the site the range below was asked of
+  ComPtr<IAccessibleWindowlessSite> accessibleSite_;
+  LONG accessibleObjectId_ = 0;
   bool requiresSave_ = false;
   // The last Load met a stream it could not read (damaged, or from a newer version) and no
   // setting has changed since: the control runs on defaults that are not the user's. Then

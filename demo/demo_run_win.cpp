@@ -2,12 +2,13 @@
 // reads the given feeds, places the band on its first start, starts the program and then either
 // waits until the user closes it or records it as 32-bit BMP files: a series of frames of the
 // band, then screenshots of the whole screen with the band, with its menu open and with the About
-// box.
+// box, and one of the band paused from the keyboard, with its focus rectangle.
 //
 //   demo_run_win APP FEEDS                      runs APP until it ends; returns its exit code
 //   demo_run_win APP FEEDS OUTDIR SECONDS       writes OUTDIR/band-NNN.bmp (a frame every 50 ms
-//                                               for SECONDS), OUTDIR/screen.bmp, menu.bmp and
-//                                               about.bmp, then closes APP
+//                                               for SECONDS), OUTDIR/screen.bmp, menu.bmp,
+//                                               about.bmp (and about-box.bmp, the box alone)
+//                                               and focus.bmp, then closes APP
 //
 // FEEDS is the feed list as the control keeps it: addresses separated by " URL ".
 
@@ -121,13 +122,29 @@ int Record(HostProcess& app, const std::wstring& folder, int seconds) {
       10s);
   std::this_thread::sleep_for(500ms);
   const ScreenPixels aboutBox = CaptureScreen(screen);
+  RECT aboutRect{};
+  if (about != nullptr) ::GetWindowRect(about, &aboutRect);
+  const ScreenPixels aboutAlone = CaptureScreen(aboutRect);
   if (about != nullptr) ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+  for (int wait = 0; wait < 100 && about != nullptr && ::IsWindow(about); ++wait) {
+    std::this_thread::sleep_for(50ms);
+  }
   std::this_thread::sleep_for(500ms);
+  // Space, as the keyboard queues it for the focused band: paused, with the focus rectangle that
+  // a key of the band's brings out; Space again resumes.
+  ::SetForegroundWindow(window);
+  std::this_thread::sleep_for(300ms);
+  ::PostMessageW(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
+  std::this_thread::sleep_for(500ms);
+  const ScreenPixels focused = CaptureScreen(band);
+  ::PostMessageW(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
 
   ::PostMessageW(window, WM_CLOSE, 0, 0);
   bool written = whole.WriteBmp(folder + L"\\screen.bmp") &&
                  menu.WriteBmp(folder + L"\\menu.bmp") &&
-                 aboutBox.WriteBmp(folder + L"\\about.bmp") && about != nullptr;
+                 aboutBox.WriteBmp(folder + L"\\about.bmp") &&
+                 aboutAlone.WriteBmp(folder + L"\\about-box.bmp") &&
+                 focused.WriteBmp(folder + L"\\focus.bmp") && about != nullptr;
   for (std::size_t at = 0; at < frames.size(); ++at) {
     wchar_t name[32];
     std::swprintf(name, 32, L"\\band-%03u.bmp", static_cast<unsigned>(at));

@@ -1,7 +1,9 @@
 #include "host/main_dlg_win.h"
 
+#include <oleacc.h>
 #include <windowsx.h>
 
+#include "control/band_accessible_win.h"
 #include "control/band_sizing.h"
 #include "host/about_dlg_win.h"
 #include "host/host_geometry_win.h"
@@ -56,11 +58,33 @@ bool CMainDlg::PreTranslateMessage(MSG& message) {
   return Handle() != nullptr && ::IsDialogMessageW(Handle(), &message) != 0;
 }
 
+LRESULT CMainDlg::AccessibleObject(WPARAM wParam, LPARAM objectId) const {
+  // The identifier is compared as 32 bits, as the message's documentation asks. The control
+  // fills the client area, so its accessible object is the client's.
+  if (closed_ || !gadget_ || static_cast<DWORD>(objectId) != static_cast<DWORD>(OBJID_CLIENT)) {
+    return 0;
+  }
+  ComPtr<IAccessible> accessible;
+  if (FAILED(gadget_->QueryInterface(AccessibleIid,
+                                     reinterpret_cast<void**>(accessible.GetAddressOf())))) {
+    return 0;
+  }
+  return ::LresultFromObject(AccessibleIid, wParam, accessible.Get());
+}
+
+void CMainDlg::SetKeyboardInUse(bool inUse) {
+  if (inUse == keyboardInUse_) return;
+  keyboardInUse_ = inUse;
+  if (inUse) ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 bool CMainDlg::OnIdle() { return false; }
 
 bool CMainDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   // The control runs without a window: the mouse messages that hit it are its own first.
   if (IsMouseMessage(message) && site_) site_->ForwardMouseMessage(message, wParam, lParam);
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) SetKeyboardInUse(false);
   *result = 0;
   switch (message) {
     case WM_INITDIALOG:
@@ -88,7 +112,36 @@ bool CMainDlg::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, L
       ShowHostMenu(lParam);
       *result = 1;
       return true;
-    case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case WM_CONTEXTMENU:
+      // From the keyboard (-1, -1): at the band's lower-left corner. The menu a right click
+      // asks for has been shown on the press already.
+      if (static_cast<DWORD>(lParam) == 0xFFFFFFFF) {
+        RECT client{};
+        ::GetClientRect(Handle(), &client);
+        ShowHostMenu(MAKELPARAM(client.left, client.bottom));
+      }
+      return true;
+    case WM_ACTIVATE:
+      // Activated by a click or by the keyboard, the band takes the keyboard focus.
+      if (LOWORD(wParam) != WA_INACTIVE) ::SetFocus(Handle());
+      return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+    case WM_SYSCOLORCHANGE:
+      // The focus rectangle comes or goes; the colours may have changed (high contrast).
+      ::InvalidateRect(Handle(), nullptr, FALSE);
+      return false;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETHIGHCONTRAST) ::InvalidateRect(Handle(), nullptr, FALSE);
+      return false;
+    case WM_GETOBJECT:
+      *result = AccessibleObject(wParam, lParam);
+      return *result != 0;
+    case WM_COMMAND:
+      // A key of the accelerator table: the band shows where the focus is.
+      if (HIWORD(wParam) == 1) SetKeyboardInUse(true);
+      return OnCommand(LOWORD(wParam));
     case WM_CLOSE:
       // From any sender, as the window's own close: not left to the dialog's default handling.
       CloseHost(CloseCommand);
@@ -117,6 +170,8 @@ void CMainDlg::OnInitDialog() {
   KeepDialogLayoutOnDpiChange(Handle());
   dpi_ = UsableDpi(WindowDpi(Handle()));
   accelerators_ = ::LoadAcceleratorsW(CodeModule(), MAKEINTRESOURCEW(AcceleratorTable));
+  // No focus cues for a mouse user: they show once one of the band's keys is used.
+  ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
   CreateGadget();
   PlaceWindow();
   // The template makes a topmost tool window; a saved normal state is brought about by one
@@ -210,6 +265,15 @@ void CMainDlg::Paint() {
   const PaintDc paint(Handle());
   if (gadget_) {
     site_->Draw(paint.Get());
+    // The focus rectangle over the band once its keys are in use, unless the window's UI state
+    // hides focus cues. (Where the user asked for keyboard cues always, SPI_GETKEYBOARDCUES, as
+    // Wine does by default, the UI state never hides them: the keys alone then decide.)
+    const LRESULT cues = ::SendMessageW(Handle(), WM_QUERYUISTATE, 0, 0);
+    if (keyboardInUse_ && ::GetFocus() == Handle() && (cues & UISF_HIDEFOCUS) == 0) {
+      RECT client{};
+      ::GetClientRect(Handle(), &client);
+      ::DrawFocusRect(paint.Get(), &client);
+    }
   } else {
     // Without a control the strip is left plain.
     ::FillRect(paint.Get(), &paint.Paint().rcPaint, ::GetSysColorBrush(COLOR_BTNFACE));
@@ -281,6 +345,13 @@ bool CMainDlg::OnCommand(WORD id) {
   switch (id) {
     case OptionsCommand: ShowOptions(); return true;
     case StayOnTopCommand: ToggleStayOnTop(); return true;
+    case OpenStoryCommand:
+      if (gadget_) gadget_->OpenCurrentLink();
+      return true;
+    case BandMenuCommand:
+      ::SendMessageW(Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Handle()),
+                     MAKELPARAM(-1, -1));
+      return true;
     case AboutCommand: {
       CAboutDlg about;
       about.DoModal(::GetActiveWindow());

@@ -22,6 +22,8 @@ inline constexpr WORD FirstControlCommand = 800;  // the control's menu items, 8
 inline constexpr WORD LastControlCommand = 950;
 inline constexpr WORD OptionsCommand = 1010;
 inline constexpr WORD StayOnTopCommand = 1020;
+inline constexpr WORD OpenStoryCommand = 1030;  // Enter: the story on the band, as a click opens it
+inline constexpr WORD BandMenuCommand = 1040;   // Shift+F10, the context-menu key: the menu
 inline constexpr WORD AboutCommand = 57664;
 inline constexpr WORD ExitCommand = 1;   // the exit code of a program ended from the menu
 inline constexpr WORD CloseCommand = 2;  // ... and of one whose window was closed
@@ -51,6 +53,10 @@ class CMainDlg final : public DialogWindow, public MessageFilter, public IdleHan
   void SetHostCursor(HWND window);
   void RequestHoverAndLeave();
   void ShowHostMenu(LPARAM clientPoint);
+  // The band's accessible object, for a screen reader's WM_GETOBJECT.
+  LRESULT AccessibleObject(WPARAM wParam, LPARAM objectId) const;
+  // Whether the focus rectangle shows: after a key of the band's, until the next click.
+  void SetKeyboardInUse(bool inUse);
   bool OnCommand(WORD id);
   void ToggleStayOnTop();
   void ShowOptions();
@@ -59,6 +65,7 @@ class CMainDlg final : public DialogWindow, public MessageFilter, public IdleHan
 
   HACCEL accelerators_ = nullptr;  // a resource of the program
   bool closed_ = false;
+  bool keyboardInUse_ = false;  // a key of the band's was used since the last click
   ClientSettings client_;
   UINT dpi_ = 96;  // of the window: sizes, hit-testing and the saved rectangle follow it
   ComPtr<ControlSite> site_;

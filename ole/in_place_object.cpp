@@ -85,6 +85,7 @@ HRESULT STDMETHODCALLTYPE OleControl::InPlaceDeactivate() {
   return ComBoundary([&] {
     if (state_ == State::Loaded) return;
     UIDeactivate();
+    BeforeInPlaceDeactivate();
     state_ = State::Loaded;
     DestroyOwnedWindow();
     // The site hears of it before the control lets go of the site.

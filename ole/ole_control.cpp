@@ -60,6 +60,20 @@ HWND OleControl::OwnerWindow() const {
   return nullptr;
 }
 
+bool OleControl::HasFocus() const {
+  if (OwnedWindow() != nullptr) return ::GetFocus() == OwnedWindow();
+  return windowless_ && windowlessSite_ && windowlessSite_->GetFocus() == S_OK;
+}
+
+void OleControl::TakeFocus() {
+  if (releasing_) return;
+  if (OwnedWindow() != nullptr) {
+    ::SetFocus(OwnedWindow());
+  } else if (windowless_ && windowlessSite_) {
+    windowlessSite_->SetFocus(TRUE);
+  }
+}
+
 // IOleWindow
 
 HRESULT STDMETHODCALLTYPE OleControl::GetWindow(HWND* window) {

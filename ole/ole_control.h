@@ -150,6 +150,13 @@ class OleControl : public IOleObject,
   HWND OwnerWindow() const;
   // The control's rectangle in its container's window, as last set.
   const RECT& Position() const { return position_; }
+  // The container's in-place site while the control is active; else null.
+  IOleInPlaceSite* InPlaceSite() const { return inPlaceSite_.Get(); }
+  // Whether the control holds the keyboard focus: its own window has it, or its windowless
+  // site says so.
+  bool HasFocus() const;
+  // Takes the keyboard focus: into its own window, or by asking its windowless site.
+  void TakeFocus();
 
   // Asks the container to draw the control again: the control's own window is invalidated, a
   // windowless site is asked to invalidate (with erasing), else the view's advise sink hears of
@@ -175,6 +182,10 @@ class OleControl : public IOleObject,
   // window loses). A control's destructor calls it once its own state is gone: the window must
   // go while the control's hooks still exist.
   void ReleaseContainer();
+  // Called as the container closes the control, before anything else Close does.
+  virtual void BeforeClose() {}
+  // Called as in-place activation ends, while the container's sites are still held.
+  virtual void BeforeInPlaceDeactivate() {}
 
  private:
   HRESULT InPlaceActivate(LONG verb, const RECT* position);

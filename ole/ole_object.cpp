@@ -27,6 +27,7 @@ HRESULT STDMETHODCALLTYPE OleControl::SetHostNames(LPCOLESTR, LPCOLESTR) { retur
 
 HRESULT STDMETHODCALLTYPE OleControl::Close(DWORD) {
   return ComBoundary([&] {
+    BeforeClose();
     if (state_ != State::Loaded) InPlaceDeactivate();
     if (oleAdviseHolder_) oleAdviseHolder_->SendOnClose();
   });

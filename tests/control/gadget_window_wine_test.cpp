@@ -5,9 +5,13 @@
 #include <ocidl.h>
 #include <windows.h>
 
+#include <oleacc.h>
+
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
+#include "control/band_accessible_win.h"
 #include "tests/support/test_control_site_win.h"
 #include "tests/server/library_under_test.h"
 #include "tests/support/message_pump_win.h"
@@ -85,6 +89,40 @@ TEST_F(WindowedActivation, OwnWindowPaintsTheBandAndRunsTheMessageMap) {
   gadget->put_SpeechSpeed(10);
   EXPECT_TRUE(PumpUntil([] { return paints >= 3; }));
   ::UnhookWindowsHookEx(hook);
+
+  control->Close(OLECLOSE_NOSAVE);
+  control->SetClientSite(nullptr);
+}
+
+// The control's own window answers a screen reader for the band, and takes Space and Enter when
+// it has the focus (Enter before a dialog's default button).
+TEST_F(WindowedActivation, OwnWindowAnswersScreenReadersAndTakesTheBandsKeys) {
+  ComPtr<IAccessible> band;
+  ASSERT_EQ(::AccessibleObjectFromWindow(child, static_cast<DWORD>(OBJID_CLIENT), AccessibleIid,
+                                         reinterpret_cast<void**>(band.GetAddressOf())),
+            S_OK);
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  UniqueVariant role;
+  EXPECT_EQ(band->get_accRole(self, role.Put()), S_OK);
+  EXPECT_EQ(role.Get()->lVal, ROLE_SYSTEM_ANIMATION);
+  LONG left = 0, top = 0, width = 0, height = 0;
+  EXPECT_EQ(band->accLocation(&left, &top, &width, &height, self), S_OK);
+  RECT placed{};
+  ::GetWindowRect(child, &placed);
+  EXPECT_EQ(std::vector<LONG>({left, top, width, height}),
+            std::vector<LONG>({placed.left, placed.top, 300, 16}));
+
+  MSG enter{child, WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+  EXPECT_EQ(::SendMessageW(child, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter)),
+            DLGC_WANTMESSAGE);
+  ComPtr<ITidewireGadget> gadget;
+  control.As(&gadget);
+  ::SendMessageW(child, WM_KEYDOWN, VK_SPACE, 0);
+  VARIANT_BOOL paused = VARIANT_FALSE;
+  gadget->get_Paused(&paused);
+  EXPECT_EQ(paused, VARIANT_TRUE);
 
   control->Close(OLECLOSE_NOSAVE);
   control->SetClientSite(nullptr);

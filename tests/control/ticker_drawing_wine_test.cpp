@@ -248,6 +248,45 @@ TEST_F(DrawingWineTest, AtAnotherDpiEverySizeOfTheBandIsScaled) {
   EXPECT_NE(narrow.Pixel(99, 10), Grey);
 }
 
+// Under high contrast (a stand-in for the user's setting, which Wine cannot switch on) the
+// frame is the system's window colour all over, the end lines its text colour, and the text the
+// link colour for a line that opens, else the text colour.
+TEST_F(DrawingWineTest, HighContrastDrawsInTheSystemsColoursWithoutThePattern) {
+  Headline linked = LineWithText(u"Tidewire news");
+  linked.link = u"http://example.test/news";
+  Headline unlinked = linked;
+  unlinked.link.clear();
+  struct Case {
+    Headline line;
+    int textColour;
+  };
+  for (const Case& drawn : {Case{linked, COLOR_HOTLIGHT},
+                            Case{unlinked, COLOR_WINDOWTEXT}}) {
+    const auto engine = MakeEngine({drawn.line});
+    engine->SetHighContrastQuery([] { return true; });
+    Tick(*engine, 130);
+    const Canvas canvas(300, 30);
+    Draw(*engine, canvas, {0, 0, 300, 30});
+    const COLORREF background = ::GetSysColor(COLOR_WINDOW);
+    const COLORREF text = ::GetSysColor(drawn.textColour);
+    ASSERT_NE(text, background);
+    int textPixels = 0;
+    for (int y = 0; y < 30; ++y) {
+      EXPECT_EQ(canvas.Pixel(0, y), ::GetSysColor(COLOR_WINDOWTEXT)) << "left line, row " << y;
+      for (int x = 2; x < 298; ++x) {
+        const COLORREF got = canvas.Pixel(x, y);
+        textPixels += got == text;
+        // Nothing of the band's own colours; glyph edges may blend the two system colours.
+        ASSERT_NE(got, Orange) << x << ", " << y;
+        if (y >= 16 || x < 100) {
+          ASSERT_EQ(got, background) << x << ", " << y;
+        }
+      }
+    }
+    EXPECT_GT(textPixels, 20) << "text colour " << drawn.textColour;
+  }
+}
+
 TEST_F(DrawingWineTest, TextIsDrawnInItsColourAtWidthMinusOffset) {
   const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
   const TextPicture text(engine->StripFont(), u"Tidewire news");

@@ -95,6 +95,24 @@ TEST_F(TickerStateTest, LinesFollowThePublishedListCyclically) {
   EXPECT_EQ(shown, (std::vector<std::u16string>{u"One", u"Two", u"One", u"Two", u"One"}));
 }
 
+// What a screen reader hears of: every headline that comes on the band, even one that comes
+// round again, but a status text only when it replaces another text.
+TEST_F(TickerStateTest, ANewLineIsReportedOnceAndARepeatedStatusTextNot) {
+  FakeHeadlineSource feeds;
+  const auto next = [&] {
+    state.MarkForNextHeadline();
+    return state.AdvanceHeadline(&feeds, english);
+  };
+  EXPECT_TRUE(next()) << "the connecting text replaces the empty start";
+  EXPECT_FALSE(next()) << "the same connecting text again";
+  feeds.Publish({LineWithText(u"One")});
+  EXPECT_TRUE(next());
+  EXPECT_TRUE(next()) << "the same headline comes round again";
+  EXPECT_FALSE(state.AdvanceHeadline(&feeds, english)) << "no line was wanted";
+  feeds.Publish({});
+  EXPECT_TRUE(next()) << "the connecting text replaces a headline";
+}
+
 TEST_F(TickerStateTest, StepIsOnePixelBelowSpeedFourAndTwoFromIt) {
   struct Case {
     std::int32_t speed;

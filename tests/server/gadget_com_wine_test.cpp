@@ -205,7 +205,7 @@ TEST_F(GadgetComTest, AnswersOnlyTheInterfacesItImplements) {
         &IID_IViewObjectEx, &IID_IViewObject2, &IID_IViewObject, &IID_IOleInPlaceObjectWindowless,
         &IID_IOleInPlaceObject, &IID_IOleWindow, &IID_IOleInPlaceActiveObject, &IID_IOleControl,
         &IID_IOleObject, &IID_ISupportErrorInfo, &IID_IQuickActivate, &IID_IDataObject,
-        &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IContextMenu}) {
+        &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IContextMenu, &AccessibleIid}) {
     ComPtr<IUnknown> found;
     EXPECT_EQ(gadget->QueryInterface(*iid, &found), S_OK);
     // Every interface leads back to the one identity.
@@ -232,6 +232,52 @@ TEST_F(GadgetComTest, AnswersOnlyTheInterfacesItImplements) {
   EXPECT_TRUE(::IsEqualGUID(attributes->guid, CLSID_TidewireGadget));
   EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
   coclass->ReleaseTypeAttr(attributes);
+}
+
+VARIANT Child(LONG id) {
+  VARIANT child;
+  child.vt = VT_I4;
+  child.lVal = id;
+  return child;
+}
+
+// The accessible object is a tear-off: one object for every request, the control's identity and
+// automation interface behind it, and answerable once the control has gone.
+TEST_F(GadgetComTest, TheAccessibleObjectIsATearOffThatOutlivesTheControl) {
+  ComPtr<ITidewireGadget> gadget = Create();
+  ComPtr<IAccessible> band;
+  ASSERT_EQ(gadget->QueryInterface(AccessibleIid, reinterpret_cast<void**>(band.GetAddressOf())),
+            S_OK);
+  ComPtr<IAccessible> again;
+  gadget->QueryInterface(AccessibleIid, reinterpret_cast<void**>(again.GetAddressOf()));
+  EXPECT_EQ(again.Get(), band.Get());
+  ComPtr<ITidewireGadget> back;
+  EXPECT_EQ(band.As(&back), S_OK);
+  EXPECT_EQ(back.Get(), gadget.Get());
+  ComPtr<IDispatch> automation;
+  ASSERT_EQ(gadget.As(&automation), S_OK);
+  EXPECT_EQ(automation.Get(), static_cast<IDispatch*>(gadget.Get())) << "scripts keep the dual";
+
+  // Not in place: the connecting text, nothing to open, no place on the screen.
+  UniqueBstr text;
+  EXPECT_EQ(band->get_accValue(Child(CHILDID_SELF), text.Put()), S_OK);
+  EXPECT_EQ(text.View(), u"Connecting...");
+  EXPECT_EQ(band->get_accDefaultAction(Child(CHILDID_SELF), text.Put()), S_FALSE);
+  EXPECT_EQ(band->accDoDefaultAction(Child(CHILDID_SELF)), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(band->get_accName(Child(1), text.Put()), E_INVALIDARG) << "there are no children";
+  LONG left, top, width, height;
+  EXPECT_EQ(band->accLocation(&left, &top, &width, &height, Child(CHILDID_SELF)), S_FALSE);
+  gadget->Pause();
+  EXPECT_EQ(band->get_accDescription(Child(CHILDID_SELF), text.Put()), S_OK);
+  EXPECT_EQ(text.View(), u"Paused");
+
+  gadget.Reset();
+  back.Reset();
+  automation.Reset();
+  again.Reset();
+  EXPECT_EQ(band->get_accName(Child(CHILDID_SELF), text.Put()), CO_E_OBJNOTCONNECTED);
+  ComPtr<IUnknown> itself;
+  EXPECT_EQ(band.As(&itself), S_OK);
 }
 
 // Bytes written by Save into a memory stream.
