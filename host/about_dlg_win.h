@@ -26,6 +26,7 @@ class CAboutDlg final : public DialogWindow {
   UniqueGdiObject<HBRUSH> faceBrush_;
   UniqueGdiObject<HFONT> linkFont_;
   UniqueGdiObject<HFONT> titleFont_;
+  UniqueGdiObject<HBITMAP> logo_;  // the logo at the dialog's DPI, where that is not 96
 };
 
 }  // namespace tidewire

@@ -114,5 +114,42 @@ TEST(HostDpiTest, At144DpiTheBandFillsAWindow24PixelsHigh) {
   EXPECT_EQ(host.WaitForExit(), 2u);
 }
 
+// At 200 % the About box's bold one-line link (Tahoma bold, 22 pixels) is as wide as its text:
+// the bold font and the dialog font do not grow in step, and the template's width alone cuts it.
+TEST(HostDpiTest, At192DpiTheAboutBoxShowsItsLinkWhole) {
+  const testing_support::RegistrySandbox settings;
+  const LogPixels dpi(192);
+  HostProcess host(HostProgram);
+  ASSERT_TRUE(host.Started());
+  const HWND window = host.WaitForWindow();
+  ASSERT_NE(window, nullptr);
+  ::PostMessageW(window, WM_COMMAND, 57664, 0);
+  const HWND about = host.WaitForWindow(
+      [](HWND shown) {
+        wchar_t title[16] = {};
+        ::GetWindowTextW(shown, title, 16);
+        return std::wstring(title) == L"About";
+      },
+      std::chrono::seconds(20));
+  ASSERT_NE(about, nullptr);
+  const HWND link = ::GetDlgItem(about, 1003);
+  wchar_t text[128] = {};
+  const int length = ::GetWindowTextW(link, text, 128);
+  RECT item{};
+  ::GetClientRect(link, &item);
+  const UniqueGdiObject<HFONT> bold(::CreateFontW(-22, 0, 0, 0, FW_BOLD, FALSE, TRUE, FALSE,
+                                                 DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                                 DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+  const WindowDc screen(nullptr);
+  const ScopedSelectObject selected(screen.Get(), bold.Get());
+  SIZE extent{};
+  ::GetTextExtentPoint32W(screen.Get(), text, length, &extent);
+  EXPECT_GE(item.right, extent.cx) << "the link's text needs " << extent.cx << " pixels";
+  ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(host.WaitForExit(), 2u);
+}
+
 }  // namespace
 }  // namespace tidewire
