@@ -128,5 +128,114 @@ TEST_F(WindowedActivation, OwnWindowAnswersScreenReadersAndTakesTheBandsKeys) {
   control->SetClientSite(nullptr);
 }
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+// A windowless site that offers IAccessibleWindowlessSite, over the test site it aggregates: it
+// hands out one range of object identifiers and a parent, and records what it is asked.
+class AccessibleSite final : public IAccessibleWindowlessSite {
+ public:
+  explicit AccessibleSite(HWND window) {
+    testing_support::TestControlSite::Create(this, IID_PPV_ARGS(&inner), window, true,
+                                             RECT{0, 0, 200, 16});
+    ::CreateStdAccessibleObject(window, OBJID_WINDOW, AccessibleIid,
+                                reinterpret_cast<void**>(parent.GetAddressOf()));
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (::IsEqualIID(iid, AccessibleWindowlessSiteIid)) {
+      *object = static_cast<IAccessibleWindowlessSite*>(this);
+      return S_OK;
+    }
+    return inner->QueryInterface(iid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE AcquireObjectIdRange(LONG size, IAccessibleHandler* owner,
+                                                 LONG* base) override {
+    acquired.push_back(size);
+    handler = owner;
+    *base = RangeBase;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ReleaseObjectIdRange(LONG base, IAccessibleHandler*) override {
+    released.push_back(base);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE QueryObjectIdRanges(IAccessibleHandler*, SAFEARRAY**) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetParentAccessible(IAccessible** found) override {
+    return parent.CopyTo(found);
+  }
+
+  static constexpr LONG RangeBase = 0x4000;
+  ComPtr<IUnknown> inner;
+  ComPtr<IAccessible> parent;
+  std::vector<LONG> acquired;
+  std::vector<LONG> released;
+  ComPtr<IAccessibleHandler> handler;
+};
+
+#pragma GCC diagnostic pop
+
+LONG heardObjectId = 0;
+void CALLBACK HearStateChange(HWINEVENTHOOK, DWORD, HWND, LONG objectId, LONG, DWORD, DWORD) {
+  heardObjectId = objectId;
+}
+
+// Windowless in a site that offers IAccessibleWindowlessSite, the control takes one identifier
+// for its events and its site's object as its parent, and gives the identifier back when it is
+// deactivated.
+TEST(WindowlessAccessibility, TheSitesIdentifierAndParentAreUsedAndTheRangeGivenBack) {
+  ASSERT_EQ(RegisterLibraryUnderTest(), S_OK);
+  const ComInitialization com;
+  const UniqueWindow window(::CreateWindowExW(0, L"STATIC", L"container", WS_POPUP | WS_VISIBLE,
+                                              50, 50, 300, 40, nullptr, nullptr, nullptr, nullptr));
+  AccessibleSite site(window.Get());
+  ComPtr<IOleObject> control;
+  ASSERT_EQ(::CoCreateInstance(CLSID_TidewireGadget, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(&control)),
+            S_OK);
+  ComPtr<IOleClientSite> clientSite;
+  site.QueryInterface(IID_PPV_ARGS(&clientSite));
+  control->SetClientSite(clientSite.Get());
+  const RECT position{0, 0, 200, 16};
+  ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, clientSite.Get(), 0, window.Get(),
+                            &position),
+            S_OK);
+
+  DWORD process = ::GetCurrentProcessId();
+  const HWINEVENTHOOK hook =
+      ::SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr,
+                        &HearStateChange, process, 0, WINEVENT_OUTOFCONTEXT);
+  ComPtr<ITidewireGadget> gadget;
+  control.As(&gadget);
+  gadget->Pause();
+  EXPECT_TRUE(testing_support::PumpUntil([] { return heardObjectId != 0; }, 5s));
+  ::UnhookWinEvent(hook);
+  EXPECT_EQ(heardObjectId, AccessibleSite::RangeBase);
+  EXPECT_EQ(site.acquired, std::vector<LONG>{1});
+
+  ComPtr<IAccessible> band;
+  control->QueryInterface(AccessibleIid, reinterpret_cast<void**>(band.GetAddressOf()));
+  ComPtr<IAccessible> fromId;
+  ASSERT_TRUE(site.handler);
+  EXPECT_EQ(site.handler->AccessibleObjectFromID(0, AccessibleSite::RangeBase, &fromId), S_OK);
+  EXPECT_EQ(fromId.Get(), band.Get());
+  ComPtr<IDispatch> parent;
+  EXPECT_EQ(band->get_accParent(&parent), S_OK);
+  ComPtr<IAccessible> parentObject;
+  if (parent) parent.As(&parentObject);
+  EXPECT_EQ(parentObject.Get(), site.parent.Get());
+
+  ComPtr<IOleInPlaceObject> inPlace;
+  control.As(&inPlace);
+  inPlace->InPlaceDeactivate();
+  EXPECT_EQ(site.released, std::vector<LONG>{AccessibleSite::RangeBase});
+  site.handler.Reset();
+  control->Close(OLECLOSE_NOSAVE);
+  control->SetClientSite(nullptr);
+}
+
 }  // namespace
 }  // namespace tidewire
