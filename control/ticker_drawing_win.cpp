@@ -84,41 +84,110 @@ HRESULT DrawTicker(TickerEngine& engine, HDC target, const RECT& bounds, UINT dp
   return S_OK;
 }
 
+namespace {
+
+// The format of the target's pixels, where surfaces made for it may be kept: a raster display's
+// context, or a memory context (whose compatible bitmaps take the format of the bitmap selected
+// into it). A metafile or a printer has none.
+bool KeepableFormat(HDC target, int* bitsPerPixel, int* planes) {
+  switch (::GetObjectType(target)) {
+    case OBJ_MEMDC: {
+      BITMAP selected{};
+      if (::GetObjectW(::GetCurrentObject(target, OBJ_BITMAP), sizeof(selected), &selected) == 0) {
+        return false;
+      }
+      *bitsPerPixel = selected.bmBitsPixel;
+      *planes = selected.bmPlanes;
+      return true;
+    }
+    case OBJ_DC:
+      if (::GetDeviceCaps(target, TECHNOLOGY) != DT_RASDISPLAY) return false;
+      *bitsPerPixel = ::GetDeviceCaps(target, BITSPIXEL);
+      *planes = ::GetDeviceCaps(target, PLANES);
+      return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+bool FrameSurfaces::Prepare(HDC target, int width, int height, int bandHeight,
+                            const BandPalette& palette, HBITMAP pattern) {
+  Key key{width, height, bandHeight, palette, 0, 0};
+  const bool keepable = KeepableFormat(target, &key.bitsPerPixel, &key.planes);
+  if (keepable && frame_ && key == key_) return true;
+  key_ = Key{};
+  frame_.Reset();
+  background_.Reset();
+  frameBitmap_.Reset(::CreateCompatibleBitmap(target, width, height));
+  backgroundBitmap_.Reset(::CreateCompatibleBitmap(target, width, height));
+  frame_ = CreateStripDC(target);
+  background_ = CreateStripDC(target);
+  if (!frameBitmap_ || !backgroundBitmap_ || !frame_ || !background_) {
+    frame_.Reset();
+    return false;
+  }
+  ::SelectObject(frame_.Get(), frameBitmap_.Get());
+  ::SelectObject(background_.Get(), backgroundBitmap_.Get());
+  if (palette.pattern) {
+    const UniqueCreatedDc source = CreateStripDC(target);
+    const ScopedSelectObject patternSelection(source.Get(), pattern);
+    ::StretchBlt(background_.Get(), 0, 0, width, bandHeight, source.Get(), 0, 0,
+                 PatternSourceWidth, BandHeight, SRCCOPY);
+    // Rows below the band stay black.
+    if (height > bandHeight) {
+      ::PatBlt(background_.Get(), 0, bandHeight, width, height - bandHeight, BLACKNESS);
+    }
+  } else {
+    // The system's colours fill the whole frame, rows below the band included.
+    const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(palette.background));
+    const RECT whole{0, 0, width, height};
+    ::FillRect(background_.Get(), &whole, fill.Get());
+  }
+  if (keepable) key_ = key;
+  return true;
+}
+
+HDC FrameSurfaces::StartFrame(int width, int height) {
+  ::BitBlt(frame_.Get(), 0, 0, width, height, background_.Get(), 0, 0, SRCCOPY);
+  return frame_.Get();
+}
+
+int FrameSurfaces::TextWidth(HDC dc, HFONT font, unsigned dpi, std::wstring_view text) {
+  if (font != measuredFont_ || dpi != measuredDpi_ || text != measuredText_) {
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &extent);
+    measuredText_.assign(text);
+    measuredFont_ = font;
+    measuredDpi_ = dpi;
+    measuredWidth_ = extent.cx;
+  }
+  return measuredWidth_;
+}
+
 void ComposeStrip(TickerEngine& engine, HDC target, HFONT font, const RECT& rect,
                   std::wstring_view text, int bandHeight, const BandPalette& palette) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
-
-  const UniqueCreatedDc memory = CreateStripDC(target);
-  // A new bitmap is black: rows below the band stay so.
-  const UniqueGdiObject<HBITMAP> frame(::CreateCompatibleBitmap(target, width, height));
-  {
-    const ScopedSelectObject frameSelection(memory.Get(), frame.Get());
-    {
-      const ScopedSelectObject fontSelection(memory.Get(), font);
-      if (palette.pattern) {
-        const UniqueCreatedDc pattern = CreateStripDC(target);
-        const ScopedSelectObject backgroundSelection(pattern.Get(), engine.StripBackground());
-        ::StretchBlt(memory.Get(), 0, 0, width, bandHeight, pattern.Get(), 0, 0,
-                     PatternSourceWidth, BandHeight, SRCCOPY);
-      } else {
-        // The system's colours fill the whole frame, rows below the band included.
-        const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(palette.background));
-        const RECT whole{0, 0, width, height};
-        ::FillRect(memory.Get(), &whole, fill.Get());
-      }
-      ::SetTextColor(memory.Get(), palette.text);
-
-      SIZE extent{};
-      ::GetTextExtentPoint32W(memory.Get(), text.data(), static_cast<int>(text.size()), &extent);
-      // The offset is the one this frame is drawn with: a line is done only once a frame has
-      // been drawn after its text left the band.
-      engine.FrameComposed(width, extent.cx);
-      ::TextOutW(memory.Get(), width - engine.State().ScrollOffset(), 0, text.data(),
-                 static_cast<int>(text.size()));
-    }
-    ::BitBlt(target, rect.left, rect.top, width, height, memory.Get(), 0, 0, SRCCOPY);
+  // Surfaces for a target whose format cannot be kept serve this frame only.
+  FrameSurfaces once;
+  int bits = 0;
+  int planes = 0;
+  FrameSurfaces& surfaces = KeepableFormat(target, &bits, &planes) ? engine.Surfaces() : once;
+  if (!surfaces.Prepare(target, width, height, bandHeight, palette, engine.StripBackground())) {
+    return;
   }
+  const HDC frame = surfaces.StartFrame(width, height);
+  {
+    const ScopedSelectObject fontSelection(frame, font);
+    ::SetTextColor(frame, palette.text);
+    // The offset is the one this frame is drawn with: a line is done only once a frame has been
+    // drawn after its text left the band.
+    engine.FrameComposed(width, surfaces.TextWidth(frame, font, engine.DrawingDpi(), text));
+    ::TextOutW(frame, width - engine.State().ScrollOffset(), 0, text.data(),
+               static_cast<int>(text.size()));
+  }
+  ::BitBlt(target, rect.left, rect.top, width, height, frame, 0, 0, SRCCOPY);
 }
 
 void DrawEdgeLines(HDC target, const RECT& rect, int width, COLORREF colour) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "control/headline_source.h"
+#include "control/ticker_drawing_win.h"
 #include "control/ticker_state.h"
 #include "settings/settings_record.h"
 #include "win/handles.h"
@@ -86,6 +87,8 @@ class TickerEngine {
   HFONT StripFont() const { return stripFont_.Get(); }
   HBITMAP StripBackground() const { return stripBackground_.Get(); }
   HCURSOR HandCursor() const { return handCursor_; }
+  // What drawing keeps from one frame to the next.
+  FrameSurfaces& Surfaces() { return surfaces_; }
 
  private:
   struct DelayRequest {
@@ -111,6 +114,7 @@ class TickerEngine {
   UINT drawingDpi_ = 96;           // of the last frame drawn, and of the font
   UniqueGdiObject<HFONT> stripFont_;
   UniqueGdiObject<HBITMAP> stripBackground_;
+  FrameSurfaces surfaces_;
   UniqueKernelHandle delayEvent_;
   // Every delay thread that may still run; the last one is the most recently started.
   std::vector<UniqueKernelHandle> delayThreads_;

@@ -372,6 +372,70 @@ TEST_F(DrawingWineTest, TallControlLeavesTheRowsBelowTheBandBlack) {
   EXPECT_TRUE(OutsideUntouched(canvas, bounds));
 }
 
+// A frame composed the way every frame once was, afresh: a new memory context and bitmap, the
+// pattern stretched into it, the text drawn, the whole copied, the end lines on the target.
+void ComposeAfresh(TickerEngine& engine, HDC target, const RECT& bounds) {
+  const std::u16string& line = engine.State().CurrentHeadline().text;
+  const int width = bounds.right - bounds.left;
+  const int height = bounds.bottom - bounds.top;
+  const UniqueCreatedDc memory = CreateStripDC(target);
+  const UniqueGdiObject<HBITMAP> frame(::CreateCompatibleBitmap(target, width, height));
+  {
+    const ScopedSelectObject frameSelection(memory.Get(), frame.Get());
+    const ScopedSelectObject fontSelection(memory.Get(), engine.StripFont());
+    {
+      const UniqueCreatedDc pattern = CreateStripDC(target);
+      const ScopedSelectObject patternSelection(pattern.Get(), engine.StripBackground());
+      ::StretchBlt(memory.Get(), 0, 0, width, 16, pattern.Get(), 0, 0, PatternSourceWidth, 16,
+                   SRCCOPY);
+    }
+    ::TextOutW(memory.Get(), width - engine.State().ScrollOffset(), 0, WideChars(line),
+               static_cast<int>(line.size()));
+    ::BitBlt(target, bounds.left, bounds.top, width, height, memory.Get(), 0, 0, SRCCOPY);
+  }
+  DrawEdgeLines(target, bounds);
+}
+
+// Frames drawn on kept surfaces are the frames composed afresh, pixel for pixel, through a run of
+// ticks, a change of size and a change of the target's format.
+TEST_F(DrawingWineTest, FramesOnKeptSurfacesEqualFramesComposedAfresh) {
+  const auto engine = MakeEngine({LineWithText(LongLine)});
+  struct Step {
+    int width;
+    int height;
+    bool screenFormat;  // a bitmap compatible with the screen, else a 32-bit DIB section
+  };
+  for (const Step step : {Step{300, 16, false}, Step{300, 16, false}, Step{300, 24, false},
+                          Step{120, 24, false}, Step{300, 16, true}, Step{300, 16, false}}) {
+    for (int frame = 0; frame < 5; ++frame) {
+      Tick(*engine, 37);
+      const RECT bounds{0, 0, step.width, step.height};
+      const Canvas kept(step.width, step.height, Black);
+      const Canvas afresh(step.width, step.height, Black);
+      if (step.screenFormat) {
+        // Drawn into a screen-compatible bitmap, then read back through the DIBs.
+        const WindowDc screen(nullptr);
+        for (const Canvas* canvas : {&kept, &afresh}) {
+          const UniqueGdiObject<HBITMAP> bitmap(
+              ::CreateCompatibleBitmap(screen.Get(), step.width, step.height));
+          const UniqueCreatedDc dc(::CreateCompatibleDC(screen.Get()));
+          const ScopedSelectObject selection(dc.Get(), bitmap.Get());
+          if (canvas == &kept) {
+            DrawTicker(*engine, dc.Get(), bounds);
+          } else {
+            ComposeAfresh(*engine, dc.Get(), bounds);
+          }
+          ::BitBlt(canvas->Dc(), 0, 0, step.width, step.height, dc.Get(), 0, 0, SRCCOPY);
+        }
+      } else {
+        ComposeAfresh(*engine, afresh.Dc(), bounds);
+        Draw(*engine, kept, bounds);
+      }
+      ASSERT_TRUE(kept == afresh) << step.width << " x " << step.height << ", frame " << frame;
+    }
+  }
+}
+
 TEST_F(DrawingWineTest, PausedBandShowsTheSameFrameWhateverTheTicks) {
   const auto engine = MakeEngine({LineWithText(u"Tidewire news")});
   Tick(*engine, 60);
