@@ -19,16 +19,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "settings/memory_byte_stream.h"
 #include "settings/settings_location.h"
-#include "settings/settings_stream.h"
 #include "win/handles.h"
 
 #include "host_process_win.h"
+#include "host_settings_writer_win.h"
 
 namespace {
 
@@ -42,41 +42,20 @@ constexpr std::int32_t DemoSpeed = 6;
 constexpr int FrameMs = 50;
 constexpr WPARAM AboutCommand = 57664;
 
-bool SetBinary(HKEY key, const wchar_t* name, const void* bytes, std::size_t size) {
-  return ::RegSetValueExW(key, name, 0, REG_BINARY, static_cast<const BYTE*>(bytes),
-                          static_cast<DWORD>(size)) == ERROR_SUCCESS;
-}
-
-bool StoreSettings(HKEY key, const std::u16string& feeds) {
-  tidewire::SettingsRecord record;
-  record.speech_feed_URLs = feeds;
-  std::u16string flags = u"1";
-  for (std::size_t at = feeds.find(u" URL "); at != std::u16string::npos;
-       at = feeds.find(u" URL ", at + 1)) {
-    flags += u" URL 1";
-  }
-  record.speech_feed_URLs_active = flags;
-  record.speech_speed = DemoSpeed;
-  tidewire::MemoryByteStream stream;
-  return tidewire::SaveSettingsStream(record, stream) == 0 &&
-         SetBinary(key, tidewire::ControlSettingsValue, stream.Bytes().data(), stream.Bytes().size());
-}
-
 // On the first start the band is placed wide near the bottom of the screen, on top.
-bool PlaceBandOnFirstStart(HKEY key) {
-  if (::RegQueryValueExW(key, tidewire::ClientSettingsValue, nullptr, nullptr, nullptr, nullptr) ==
-      ERROR_SUCCESS) {
-    return true;
+std::optional<RECT> FirstStartPlace() {
+  tidewire::UniqueRegKey key;
+  if (::RegOpenKeyW(HKEY_CURRENT_USER, tidewire::SettingsKeyPath, key.Put()) == ERROR_SUCCESS &&
+      ::RegQueryValueExW(key.Get(), tidewire::ClientSettingsValue, nullptr, nullptr, nullptr,
+                         nullptr) == ERROR_SUCCESS) {
+    return std::nullopt;
   }
   RECT work{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const LONG width = std::min<LONG>(640, work.right - work.left - 40);
   const LONG left = (work.left + work.right) / 2 - width / 2;
   const LONG top = work.bottom - 48;
-  const std::int32_t record[5] = {
-      1, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
-      static_cast<std::int32_t>(left + width), static_cast<std::int32_t>(top + 16)};
-  return SetBinary(key, tidewire::ClientSettingsValue, record, sizeof(record));
+  return RECT{left, top, left + width, top + 16};
 }
 
 std::wstring Wide(const char* text) {
@@ -161,15 +140,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: demo_run_win APP FEEDS [OUTDIR SECONDS]\n");
     return 2;
   }
-  tidewire::UniqueRegKey key;
   const std::wstring feeds = Wide(argv[2]);
-  if (::RegCreateKeyW(HKEY_CURRENT_USER, tidewire::SettingsKeyPath, key.Put()) != ERROR_SUCCESS ||
-      !StoreSettings(key.Get(), std::u16string(feeds.begin(), feeds.end())) ||
-      !PlaceBandOnFirstStart(key.Get())) {
+  if (!tidewire::testing_support::StoreHostSettings(std::u16string(feeds.begin(), feeds.end()),
+                                                    DemoSpeed, FirstStartPlace())) {
     std::fprintf(stderr, "demo_run_win: cannot store the settings\n");
     return 1;
   }
-  key.Reset();
   HostProcess app(Wide(argv[1]));
   if (!app.Started()) {
     std::fprintf(stderr, "demo_run_win: cannot start %s\n", argv[1]);
