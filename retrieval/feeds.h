@@ -1,7 +1,9 @@
 #pragma once
 // The download manager of one control: the feed and flag lists, the worker thread that fetches
-// every feed in passes, and the published list of headlines the control takes one at a time.
+// every feed in passes (several feeds at a time), and the published list of headlines the control
+// takes one at a time.
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -26,6 +28,9 @@ namespace tidewire {
 // that a period of 0 cannot turn the worker into a busy loop that floods the control with posts.
 std::chrono::milliseconds PauseAfterPass(std::uint32_t refreshMs,
                                          std::chrono::milliseconds minimum);
+
+// Feeds read at the same time within a pass: the worker thread and up to three lane threads.
+inline constexpr std::size_t MaxFeedsInFlight = 4;
 
 class Feeds {
  public:
@@ -52,12 +57,37 @@ class Feeds {
   void SetRefreshMs(std::uint32_t refreshMs) { refreshMs_.store(refreshMs); }
 
  private:
+  // The session and request of the feed one thread is fetching. Each is owned by whoever takes
+  // it out: that thread when it finishes with the feed, or a stopper, which aborts it and deletes
+  // it once the worker (and with it every lane) has ended.
+  struct InFlight {
+    std::atomic<HttpSession*> session{nullptr};
+    std::atomic<HttpRequest*> request{nullptr};
+  };
+  // One pass over the feed list, shared by the threads that read it.
+  struct Pass {
+    Pass(std::size_t feedCount, bool publishEach)
+        : publishEachFeed(publishEach), results(feedCount) {}
+    // While the band shows a status text, every feed read is published at once rather than at
+    // the end of the pass.
+    const bool publishEachFeed;
+    std::atomic<std::size_t> nextFeed{0};
+    std::vector<std::vector<Headline>> results;  // per feed, guarded by lock_
+  };
+
   void StopWorker();
   void WorkerThreadProc();
-  void FetchFeed(std::size_t index, FeedDocumentReader* reader, std::vector<Headline>& passList);
+  void LaneThreadProc(Pass& pass, InFlight& slots);
+  std::unique_ptr<FeedDocumentReader> MakeReader();
+  void RunPass(FeedDocumentReader* reader);
+  // Takes feeds of the pass until none is left or a stop is requested.
+  void ReadFeeds(Pass& pass, InFlight& slots, FeedDocumentReader* reader) noexcept;
+  void FetchFeed(std::size_t index, InFlight& slots, FeedDocumentReader* reader,
+                 std::vector<Headline>& feedList);
   // The whole body, or nothing when a read failed, the body is too large or a stop was requested.
   std::optional<std::string> ReadBody(HttpRequest& request);
-  void PublishHeadlines(std::vector<Headline> passList);
+  void CompleteFeed(Pass& pass, std::size_t index, std::vector<Headline> feedList);
+  void PublishLocked(const Pass& pass);
 
   FeedsPlatform platform_;
 
@@ -65,17 +95,15 @@ class Feeds {
   std::vector<Headline> headlines_;          // guarded by lock_
   std::uint32_t nextIndex_ = 0;              // guarded by lock_
   std::vector<std::u16string> activeFlags_;  // guarded by lock_
-  // Written under lock_ and only while no worker runs; the worker reads it without the lock.
+  // Written under lock_ and only while no worker runs; the worker and its lanes read it without
+  // the lock.
   std::vector<std::u16string> urls_;
 
   std::atomic<std::uint32_t> refreshMs_{0};
   std::atomic<bool> stopRequested_{false};
   Event wakeEvent_{Event::Mode::AutoReset};
-  // The session and request of the feed being fetched. Each is owned by whoever takes it out:
-  // the worker when it finishes with the feed, or a stopper, which aborts it and deletes it
-  // once the worker has ended.
-  std::atomic<HttpSession*> currentSession_{nullptr};
-  std::atomic<HttpRequest*> currentRequest_{nullptr};
+  // The worker's slots first, then one per lane.
+  std::array<InFlight, MaxFeedsInFlight> inFlight_;
   std::thread workerThread_;
 };
 

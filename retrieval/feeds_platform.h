@@ -15,14 +15,16 @@
 
 namespace tidewire {
 
-// Tells the control that a pass was published (the NextHeadlineMessage post).
+// Tells the control that headlines were published (the NextHeadlineMessage post). Called from
+// any thread of a pass.
 class HeadlineNotifier {
  public:
   virtual ~HeadlineNotifier() = default;
   virtual void PostNextHeadline() = 0;
 };
 
-// Background failures go to the debugger output only. Some lines are wide, some 8-bit.
+// Background failures go to the debugger output only. Some lines are wide, some 8-bit. Called
+// from several threads at once.
 class DiagnosticSink {
  public:
   virtual ~DiagnosticSink() = default;
@@ -42,9 +44,10 @@ struct FeedsPlatform {
   std::unique_ptr<HttpClient> http;
   std::unique_ptr<HeadlineNotifier> notifier;
   std::unique_ptr<DiagnosticSink> diagnostics;
-  // Called on every worker thread as it starts: the reader belongs to that thread (a COM parser
-  // must live in the apartment of the thread that uses it). Null, or a null result, means that
-  // no parser exists and documents yield no headlines.
+  // Called on every thread that reads feeds (the worker, and each lane of a pass) as it starts:
+  // the reader belongs to that thread (a COM parser must live in the apartment of the thread
+  // that uses it). Null, or a null result, means that no parser exists and documents yield no
+  // headlines.
   std::function<std::unique_ptr<FeedDocumentReader>()> makeReader;
   // The shortest pause between two passes, whatever the reload period says.
   std::chrono::milliseconds minimumPause{1000};

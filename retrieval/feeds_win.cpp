@@ -35,8 +35,8 @@ class DebugOutputDiagnostics : public DiagnosticSink {
   }
 };
 
-// The document steps with MSXML. Made on the worker thread as it starts, so the parser lives in
-// that thread's apartment and goes before the apartment does (member order).
+// The document steps with MSXML. Made on each thread that reads feeds as it starts, so the parser
+// lives in that thread's apartment and goes before the apartment does (member order).
 class MsxmlFeedDocumentReader : public FeedDocumentReader {
  public:
   MsxmlFeedDocumentReader() : path_(PlatformTextDecoder(), CreatePlatformXmlDocument()) {}

@@ -59,7 +59,8 @@ class HttpClient {
   virtual ~HttpClient() = default;
 
   // A new session, used for one document and then closed; every open and read in it fails once
-  // `deadline` has passed. Null when none can be opened.
+  // `deadline` has passed. Null when none can be opened. Several threads may each open and use
+  // sessions of their own at the same time.
   virtual std::unique_ptr<HttpSession> OpenSession(HttpDeadline deadline) = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace tidewire::testing {
@@ -10,7 +11,23 @@ namespace {
 
 std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+// Changes the world's records under its mutex and tells its waiters.
+template <typename Change>
+void Record(FakeWorld& world, Change change) {
+  {
+    std::lock_guard guard(world.mutex);
+    change();
+  }
+  world.changed.notify_all();
+}
+
 enum class BlockEnd { Aborted, Expired, TimedOut };
+
+// Counts a call that starts blocking, for tests that wait for it.
+void StartBlocking(FakeWorld& world) {
+  Record(world, [&] { ++world.blocked; });
+  world.blockedEvent.Set();
+}
 
 // Blocks until `abort` is set or the deadline passes; a safety timeout keeps a broken test from
 // hanging.
@@ -34,10 +51,7 @@ class FakeRequest : public HttpRequest {
 
   std::optional<std::size_t> Read(std::span<char> buffer) override {
     const std::size_t index = reads_++;
-    if (index == 0) {
-      std::lock_guard guard(world_->mutex);
-      world_->read.push_back(url_);
-    }
+    if (index == 0) Record(*world_, [&] { world_->read.push_back(url_); });
     if (aborted_.load() || std::chrono::steady_clock::now() >= deadline_) return std::nullopt;
     if (feed_.failReadAt && *feed_.failReadAt == index) return std::nullopt;
     if (feed_.generatedBytes) {
@@ -52,12 +66,13 @@ class FakeRequest : public HttpRequest {
       return chunk.size();
     }
     if (!feed_.blockAfterChunks) return 0;
-    world_->blockedEvent.Set();
+    StartBlocking(*world_);
     const BlockEnd end = Block(abortEvent_, deadline_);
-    std::lock_guard guard(world_->mutex);
-    ++(end == BlockEnd::Aborted   ? world_->abortedReads
-       : end == BlockEnd::Expired ? world_->expiredReads
-                                  : world_->timedOutReads);
+    Record(*world_, [&] {
+      ++(end == BlockEnd::Aborted   ? world_->abortedReads
+         : end == BlockEnd::Expired ? world_->expiredReads
+                                    : world_->timedOutReads);
+    });
     return std::nullopt;
   }
 
@@ -84,13 +99,15 @@ class FakeSession : public HttpSession {
 
   HttpResponse Open(std::u16string_view url) override {
     std::shared_ptr<Event> gate;
-    {
-      std::lock_guard guard(world_->mutex);
+    bool known = false;
+    Record(*world_, [&] {
       world_->opened.emplace_back(url);
       auto found = world_->feeds.find(std::u16string(url));
-      if (found == world_->feeds.end()) return {};
+      if (found == world_->feeds.end()) return;
+      known = true;
       gate = found->second.gate;
-    }
+    });
+    if (!known) return {};
     // The body is taken after the gate, so a test may change it while the pass is held.
     if (gate) gate->Wait();
     FakeFeed feed;
@@ -99,12 +116,13 @@ class FakeSession : public HttpSession {
       feed = world_->feeds.at(std::u16string(url));
     }
     if (feed.blockOpen) {
-      world_->blockedEvent.Set();
+      StartBlocking(*world_);
       const BlockEnd end = Block(abortEvent_, deadline_);
-      std::lock_guard guard(world_->mutex);
-      ++(end == BlockEnd::Aborted   ? world_->abortedOpens
-         : end == BlockEnd::Expired ? world_->expiredOpens
-                                    : world_->timedOutOpens);
+      Record(*world_, [&] {
+        ++(end == BlockEnd::Aborted   ? world_->abortedOpens
+           : end == BlockEnd::Expired ? world_->expiredOpens
+                                      : world_->timedOutOpens);
+      });
     }
     if (feed.failOpen || feed.blockOpen || aborted_.load()) return {};
     HttpResponse response;
@@ -148,10 +166,7 @@ class RecordingNotifier : public HeadlineNotifier {
   ~RecordingNotifier() override { world_->notifierAlive.store(false); }
 
   void PostNextHeadline() override {
-    {
-      std::lock_guard guard(world_->mutex);
-      ++world_->posts;
-    }
+    Record(*world_, [&] { ++world_->posts; });
     world_->postedEvent.Set();
   }
 
@@ -164,12 +179,10 @@ class RecordingDiagnostics : public DiagnosticSink {
   explicit RecordingDiagnostics(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
 
   void WriteWide(std::u16string_view line) override {
-    std::lock_guard guard(world_->mutex);
-    world_->wide.emplace_back(line);
+    Record(*world_, [&] { world_->wide.emplace_back(line); });
   }
   void WriteNarrow(std::string_view line) override {
-    std::lock_guard guard(world_->mutex);
-    world_->narrow.emplace_back(line);
+    Record(*world_, [&] { world_->narrow.emplace_back(line); });
   }
 
  private:
@@ -177,10 +190,14 @@ class RecordingDiagnostics : public DiagnosticSink {
 };
 
 // One headline per line of the body; a body too long to be a line list becomes one headline that
-// records its size. The link tells which document a headline came from.
+// records its size. Like the system's parser it belongs to the thread that made it, and counts
+// the documents it is given on another.
 class LineReader : public FeedDocumentReader {
  public:
+  explicit LineReader(std::shared_ptr<FakeWorld> world) : world_(std::move(world)) {}
+
   void Read(std::string_view document, std::vector<Headline>& passList) override {
+    if (std::this_thread::get_id() != owner_) Record(*world_, [&] { ++world_->foreignReads; });
     // The worker promises a terminating zero after the bytes.
     if (document.data()[document.size()] != '\0') {
       passList.push_back(Headline{u"", u"", u"unterminated document", u"", u""});
@@ -202,6 +219,10 @@ class LineReader : public FeedDocumentReader {
       start = end + 1;
     }
   }
+
+ private:
+  std::shared_ptr<FakeWorld> world_;
+  const std::thread::id owner_ = std::this_thread::get_id();
 };
 
 }  // namespace
@@ -214,15 +235,21 @@ FeedsPlatform MakeFakePlatform(const std::shared_ptr<FakeWorld>& world,
   platform.diagnostics = std::make_unique<RecordingDiagnostics>(world);
   if (withReader) {
     platform.makeReader = [world]() -> std::unique_ptr<FeedDocumentReader> {
-      {
-        std::lock_guard guard(world->mutex);
+      thread_local int madeOnThisThread = 0;
+      ++madeOnThisThread;
+      Record(*world, [&] {
         ++world->readersCreated;
-      }
-      return std::make_unique<LineReader>();
+        if (madeOnThisThread > 1) ++world->secondReaders;
+      });
+      return std::make_unique<LineReader>(world);
     };
   }
   platform.minimumPause = minimumPause;
   return platform;
+}
+
+long FakeWorld::Opens(const std::u16string& url) {
+  return std::count(opened.begin(), opened.end(), url);
 }
 
 std::vector<std::u16string> Texts(const std::vector<Headline>& headlines) {

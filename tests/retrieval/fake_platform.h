@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -35,9 +36,12 @@ struct FakeFeed {
   std::optional<std::u16string> redirect;
 };
 
-// Shared between the test and the doubles, so it outlives the Feeds that owns the doubles.
+// Shared between the test and the doubles, so it outlives the Feeds that owns the doubles. The
+// doubles are called from several threads at once; everything here is guarded by `mutex`, and
+// `changed` is notified whenever a record changes.
 struct FakeWorld {
   std::mutex mutex;
+  std::condition_variable changed;
   std::map<std::u16string, FakeFeed> feeds;
   bool failSessions = false;
 
@@ -46,6 +50,7 @@ struct FakeWorld {
   std::vector<std::u16string> wide;    // diagnostic lines
   std::vector<std::string> narrow;
   int posts = 0;
+  int blocked = 0;        // reads and opens that started blocking
   int abortedReads = 0;   // blocked reads that ended by an abort
   int timedOutReads = 0;  // blocked reads that ended by the safety timeout
   int abortedOpens = 0;   // blocked opens that ended by an abort
@@ -53,6 +58,8 @@ struct FakeWorld {
   int expiredReads = 0;  // blocked reads and opens that ended at the session's deadline
   int expiredOpens = 0;
   int readersCreated = 0;
+  int secondReaders = 0;  // readers made by a thread that had made one before
+  int foreignReads = 0;   // documents read by a reader on a thread other than its own
   std::atomic<bool> notifierAlive{false};
 
   Event postedEvent{Event::Mode::AutoReset};   // set on every post
@@ -62,8 +69,21 @@ struct FakeWorld {
     std::lock_guard guard(mutex);
     return posts;
   }
-  // Waits for the next post; false after a generous safety timeout (a hang, not a timing check).
+  // Waits until `condition` holds, checked under the mutex; false after a generous safety
+  // timeout (a hang, not a timing check).
+  template <typename Condition>
+  bool WaitUntil(Condition condition) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, std::chrono::seconds(20), condition);
+  }
+  // Waits for the next post.
   bool WaitForPost() { return postedEvent.WaitFor(std::chrono::seconds(20)); }
+  // Waits until `count` posts have been made in all.
+  bool WaitForPosts(int count) {
+    return WaitUntil([&] { return posts >= count; });
+  }
+  // How often `url` has been opened; called with the mutex held.
+  long Opens(const std::u16string& url);
 };
 
 FeedsPlatform MakeFakePlatform(

@@ -19,6 +19,7 @@ using testing::FakeFeed;
 using testing::FakeWorld;
 using ::testing::IsEmpty;
 using testing::MakeFakePlatform;
+using ::testing::UnorderedElementsAre;
 
 constexpr std::uint32_t OneHourMs = 3600000;
 
@@ -51,6 +52,11 @@ class FeedsTest : public ::testing::Test {
     auto feeds = std::make_unique<Feeds>(MakeFakePlatform(world));
     feeds->SetRefreshMs(refreshMs);
     return feeds;
+  }
+
+  // Waits for the end of a first pass (one post per feed that gave headlines, one at the end).
+  bool WaitForFirstPass(int feedsWithHeadlines) {
+    return world->WaitForPosts(feedsWithHeadlines + 1);
   }
 
   static std::vector<std::u16string> Take(Feeds& feeds, int count) {
@@ -93,14 +99,18 @@ TEST_F(FeedsTest, PassPublishesEveryFeedInListThenDocumentOrder) {
   AddFeed(u"http://c/", {"c1"});
   auto feeds = Make();
   feeds->SetFeedList(u"http://a/ URL http://b/ URL http://c/");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(3));
 
   EXPECT_THAT(Take(*feeds, 6), ElementsAre(u"a1", u"a2", u"b1", u"b2", u"c1", u"a1"));
+  DestroyOrDie(feeds);  // every post has been made
   std::lock_guard guard(world->mutex);
-  EXPECT_THAT(world->opened, ElementsAre(u"http://a/", u"http://b/", u"http://c/"));
+  EXPECT_THAT(world->opened, UnorderedElementsAre(u"http://a/", u"http://b/", u"http://c/"));
   EXPECT_THAT(world->narrow, IsEmpty());
   EXPECT_THAT(world->wide, IsEmpty());
-  EXPECT_EQ(world->posts, 1);
+  EXPECT_EQ(world->posts, 4);
+  // One reader for the worker and one for each lane, each used on its own thread only.
+  EXPECT_EQ(world->readersCreated, 3);
+  EXPECT_EQ(world->foreignReads, 0);
 }
 
 TEST_F(FeedsTest, InactiveFeedsAreRequestedButClosedUnread) {
@@ -110,11 +120,11 @@ TEST_F(FeedsTest, InactiveFeedsAreRequestedButClosedUnread) {
   auto feeds = Make();
   feeds->SetActiveFlags(u"0 URL 1 URL 0");
   feeds->SetFeedList(u"one URL two URL three");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
 
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"second", u"second"));
   std::lock_guard guard(world->mutex);
-  EXPECT_THAT(world->opened, ElementsAre(u"one", u"two", u"three"));
+  EXPECT_THAT(world->opened, UnorderedElementsAre(u"one", u"two", u"three"));
   EXPECT_THAT(world->read, ElementsAre(u"two"));
 }
 
@@ -126,7 +136,7 @@ TEST_F(FeedsTest, OnlyTheExactFlagOneIsActiveAndMissingFlagsCountAsActive) {
   // Splits into "1 " (digit and a space) and "0"; the third feed has no flag.
   feeds->SetActiveFlags(u"1  URL 0");
   feeds->SetFeedList(u"one URL two URL three");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
 
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"third", u"third"));
   std::lock_guard guard(world->mutex);
@@ -148,7 +158,7 @@ TEST_F(FeedsTest, AllFeedsInactivePublishesAnEmptyListAndStillPosts) {
   EXPECT_EQ(connecting.feedTitle, u"");
   EXPECT_EQ(connecting.fetchTime, u"");
   std::lock_guard guard(world->mutex);
-  EXPECT_THAT(world->opened, ElementsAre(u"one", u"two"));
+  EXPECT_THAT(world->opened, UnorderedElementsAre(u"one", u"two"));
   EXPECT_THAT(world->read, IsEmpty());
 }
 
@@ -159,6 +169,74 @@ TEST_F(FeedsTest, AnEmptyFeedListPublishesNothingAtOnce) {
   EXPECT_EQ(feeds->NextHeadline(Connecting).text, Connecting);
   std::lock_guard guard(world->mutex);
   EXPECT_THAT(world->opened, IsEmpty());
+}
+
+TEST_F(FeedsTest, AtMostFourFeedsAreInFlightAndTheNextStartsWhenOneEnds) {
+  std::vector<std::shared_ptr<Event>> gates;
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    gates.push_back(AddGatedFeed(std::u16string(name, name + 1), {std::string(name) + "1\n"}));
+  }
+  auto feeds = Make();
+  feeds->SetFeedList(u"a URL b URL c URL d URL e");
+  ASSERT_TRUE(world->WaitUntil([&] { return world->opened.size() == 4; }));
+  // Time enough for a fifth thread to get as far: nothing more is opened while four are held.
+  std::this_thread::sleep_for(milliseconds(100));
+  {
+    std::lock_guard guard(world->mutex);
+    EXPECT_THAT(world->opened, UnorderedElementsAre(u"a", u"b", u"c", u"d"));
+  }
+  gates[2]->Set();
+  ASSERT_TRUE(world->WaitUntil([&] { return world->opened.size() == 5; }));
+  for (const std::shared_ptr<Event>& gate : gates) gate->Set();
+  ASSERT_TRUE(WaitForFirstPass(5));
+
+  EXPECT_THAT(Take(*feeds, 5), ElementsAre(u"a1", u"b1", u"c1", u"d1", u"e1"));
+  std::lock_guard guard(world->mutex);
+  EXPECT_EQ(world->opened.back(), u"e");
+  EXPECT_EQ(world->readersCreated, 4);
+  EXPECT_EQ(world->foreignReads, 0);
+}
+
+TEST_F(FeedsTest, WhileNothingIsShownEachFeedIsPublishedAsItEndsInListOrder) {
+  std::shared_ptr<Event> slow = AddGatedFeed(u"slow", {"s1\n"});
+  AddFeed(u"fast", {"f1\nf2\n"});
+  std::shared_ptr<Event> late = AddGatedFeed(u"late", {"l1\n"});
+  auto feeds = Make();
+  feeds->SetFeedList(u"slow URL fast URL late");
+
+  ASSERT_TRUE(world->WaitForPosts(1));
+  EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"f1", u"f2"));
+  late->Set();
+  ASSERT_TRUE(world->WaitForPosts(2));
+  EXPECT_THAT(Take(*feeds, 3), ElementsAre(u"f1", u"f2", u"l1"));
+  slow->Set();
+  ASSERT_TRUE(world->WaitForPosts(3));
+  EXPECT_THAT(Take(*feeds, 4), ElementsAre(u"s1", u"f1", u"f2", u"l1"));
+  ASSERT_TRUE(world->WaitForPosts(4));
+  EXPECT_THAT(Take(*feeds, 4), ElementsAre(u"s1", u"f1", u"f2", u"l1"));
+  DestroyOrDie(feeds);
+  EXPECT_EQ(world->Posts(), 4);
+}
+
+TEST_F(FeedsTest, WhileHeadlinesAreShownAPassPublishesOnlyAtItsEnd) {
+  std::shared_ptr<Event> gate = AddGatedFeed(u"gated", {"g1\n"});
+  for (const char* name : {"b", "c", "d", "e"}) {
+    AddFeed(std::u16string(name, name + 1), {std::string(name) + "1\n"});
+  }
+  auto feeds = Make(0);
+  feeds->SetFeedList(u"gated URL b URL c URL d URL e");
+  gate->Set();
+  ASSERT_TRUE(WaitForFirstPass(5));
+
+  // The second pass holds the gated feed. The fifth feed is taken by a thread that has finished
+  // one of the others: by then a publication of that feed would have been posted.
+  ASSERT_TRUE(world->WaitUntil([&] { return world->Opens(u"e") == 2; }));
+  EXPECT_EQ(world->Posts(), 6);
+  ReleaseGate(*feeds, *gate);
+  ASSERT_TRUE(world->WaitForPosts(7));
+  EXPECT_THAT(Take(*feeds, 5), ElementsAre(u"g1", u"b1", u"c1", u"d1", u"e1"));
+  DestroyOrDie(feeds);
+  EXPECT_EQ(world->Posts(), 7);
 }
 
 TEST_F(FeedsTest, AFailedFeedIsSkippedWithItsDiagnosticLineAndOthersAreRead) {
@@ -176,13 +254,14 @@ TEST_F(FeedsTest, AFailedFeedIsSkippedWithItsDiagnosticLineAndOthersAreRead) {
   AddFeed(u"good", {"kept\n"});
   auto feeds = Make();
   feeds->SetFeedList(u"refused URL broken URL unknown URL empty URL http://loop/ URL good");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
 
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"kept", u"kept"));
   std::lock_guard guard(world->mutex);
-  EXPECT_THAT(world->narrow, ElementsAre("InternetConnectA failed\n", "InternetReadFile failed\n",
-                                         "InternetConnectA failed\n", "Too many redirects\n"));
-  EXPECT_THAT(world->read, ElementsAre(u"broken", u"empty", u"good"));
+  EXPECT_THAT(world->narrow,
+              UnorderedElementsAre("InternetConnectA failed\n", "InternetReadFile failed\n",
+                                   "InternetConnectA failed\n", "Too many redirects\n"));
+  EXPECT_THAT(world->read, UnorderedElementsAre(u"broken", u"empty", u"good"));
   EXPECT_THAT(world->wide, IsEmpty());
 }
 
@@ -200,13 +279,14 @@ TEST_F(FeedsTest, AFeedNotReadByItsDeadlineIsSkippedAndThePassGoesOn) {
   auto feeds = std::make_unique<Feeds>(std::move(platform));
   feeds->SetRefreshMs(OneHourMs);
   feeds->SetFeedList(u"stalled-body URL stalled-headers URL good");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
 
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"kept", u"kept"));
   std::lock_guard guard(world->mutex);
   EXPECT_EQ(world->expiredReads, 1);
   EXPECT_EQ(world->expiredOpens, 1);
-  EXPECT_THAT(world->narrow, ElementsAre("InternetReadFile failed\n", "InternetConnectA failed\n"));
+  EXPECT_THAT(world->narrow,
+              UnorderedElementsAre("InternetReadFile failed\n", "InternetConnectA failed\n"));
 }
 
 TEST_F(FeedsTest, NoInternetSessionSkipsEveryFeedWithAWideDiagnosticLine) {
@@ -237,12 +317,12 @@ TEST_F(FeedsTest, ThePositionSurvivesAPublicationWhileItIsInRange) {
   auto feeds = Make(0);
   feeds->SetFeedList(u"one");
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
   EXPECT_THAT(Take(*feeds, 3), ElementsAre(u"o1", u"o2", u"o3"));
 
   ChangeBody(u"one", {"n1\nn2\nn3\nn4\nn5\n"});
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(world->WaitForPosts(3));
   EXPECT_THAT(Take(*feeds, 3), ElementsAre(u"n4", u"n5", u"n1"));
   ReleaseGate(*feeds, *gate);
 }
@@ -252,12 +332,12 @@ TEST_F(FeedsTest, APositionBeyondTheNewListStartsAgainAtItsBeginning) {
   auto feeds = Make(0);
   feeds->SetFeedList(u"one");
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
   Take(*feeds, 7);  // the next position is 7
 
   ChangeBody(u"one", {"n1\nn2\nn3\nn4\nn5\n"});
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(world->WaitForPosts(3));
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"n1", u"n2"));
   ReleaseGate(*feeds, *gate);
 }
@@ -267,12 +347,12 @@ TEST_F(FeedsTest, APositionEqualToTheNewLengthStartsAgainAtTheBeginning) {
   auto feeds = Make(0);
   feeds->SetFeedList(u"one");
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
   Take(*feeds, 5);  // the next position is 5, one past the end of the next list
 
   ChangeBody(u"one", {"n1\nn2\nn3\nn4\nn5\n"});
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(world->WaitForPosts(3));
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"n1", u"n2"));
   ReleaseGate(*feeds, *gate);
 }
@@ -284,23 +364,26 @@ TEST_F(FeedsTest, NewFlagsApplyFromTheNextPassWithoutANewWorker) {
   feeds->SetActiveFlags(u"1 URL 0");
   feeds->SetFeedList(u"one URL two");
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
   EXPECT_EQ(feeds->NextHeadline(Connecting).text, u"first");
 
   feeds->SetActiveFlags(u"0 URL 1");
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(world->WaitForPosts(3));
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"second", u"second"));
   ReleaseGate(*feeds, *gate);
+  // The worker keeps its reader from pass to pass; a lane's reader is made on its own thread.
   std::lock_guard guard(world->mutex);
-  EXPECT_EQ(world->readersCreated, 1);
+  EXPECT_EQ(world->secondReaders, 0);
+  EXPECT_EQ(world->foreignReads, 0);
 }
 
 TEST_F(FeedsTest, ZeroReloadPeriodRunsPassAfterPass) {
   AddFeed(u"one", {"first\n"});
   auto feeds = Make(0);
   feeds->SetFeedList(u"one");
-  for (int pass = 0; pass < 3; ++pass) ASSERT_TRUE(world->WaitForPost());
+  // Two posts in the first pass, one in each pass after it.
+  ASSERT_TRUE(world->WaitForPosts(4));
   EXPECT_EQ(feeds->NextHeadline(Connecting).text, u"first");
 }
 
@@ -328,26 +411,31 @@ TEST_F(FeedsTest, ReplacingTheListDuringABlockedReadAbortsItAndStartsOver) {
   hanging.chunks = {"partial\n"};
   hanging.blockAfterChunks = true;
   AddFeed(u"hanging", hanging);
-  AddFeed(u"never", {"never\n"});
+  AddFeed(u"quick", {"quick\n"});
   std::shared_ptr<Event> gate = AddGatedFeed(u"next", {"next\n"});
   auto feeds = Make();
-  feeds->SetFeedList(u"hanging URL never");
-  ASSERT_TRUE(world->blockedEvent.WaitFor(std::chrono::seconds(20)));
+  feeds->SetFeedList(u"hanging URL quick");
+  ASSERT_TRUE(world->WaitUntil([&] { return world->blocked == 1 && world->posts == 1; }));
+  EXPECT_EQ(feeds->NextHeadline(Connecting).text, u"quick");
 
   feeds->SetFeedList(u"next");
-  world->postedEvent.Reset();  // the new worker is held at the gate and cannot have posted
-  // The stopped worker published its partial pass; the new list starts empty.
-  EXPECT_EQ(world->Posts(), 1);
+  // The stopped worker published its partial pass; the new list starts empty. The new worker is
+  // held at the gate and cannot have posted.
+  EXPECT_EQ(world->Posts(), 2);
   EXPECT_EQ(feeds->NextHeadline(Connecting).text, Connecting);
   gate->Set();
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(world->WaitForPosts(3));
   EXPECT_EQ(feeds->NextHeadline(Connecting).text, u"next");
 
   std::lock_guard guard(world->mutex);
   EXPECT_EQ(world->abortedReads, 1);
   EXPECT_EQ(world->timedOutReads, 0);
-  EXPECT_THAT(world->opened, ElementsAre(u"hanging", u"next"));
-  EXPECT_EQ(world->readersCreated, 2);
+  ASSERT_EQ(world->opened.size(), 3u);
+  EXPECT_THAT(std::vector(world->opened.begin(), world->opened.begin() + 2),
+              UnorderedElementsAre(u"hanging", u"quick"));
+  EXPECT_EQ(world->opened[2], u"next");
+  // Two feeds: the worker and one lane; then one feed: the new worker alone.
+  EXPECT_EQ(world->readersCreated, 3);
 }
 
 TEST_F(FeedsTest, DestructionAbortsABlockedReadAndPostsNothingAfterwards) {
@@ -357,13 +445,14 @@ TEST_F(FeedsTest, DestructionAbortsABlockedReadAndPostsNothingAfterwards) {
   AddFeed(u"hanging", hanging);
   auto feeds = Make();
   feeds->SetFeedList(u"before URL hanging");
-  ASSERT_TRUE(world->blockedEvent.WaitFor(std::chrono::seconds(20)));
+  ASSERT_TRUE(world->WaitUntil([&] { return world->blocked == 1 && world->posts == 1; }));
 
   DestroyOrDie(feeds);
-  // The notifier went with Feeds, after the worker's only (partial) publication.
+  // The notifier went with Feeds, after the publication of the first feed and that of the
+  // stopped pass.
   EXPECT_FALSE(world->notifierAlive.load());
   std::lock_guard guard(world->mutex);
-  EXPECT_EQ(world->posts, 1);
+  EXPECT_EQ(world->posts, 2);
   EXPECT_EQ(world->abortedReads, 1);
   EXPECT_EQ(world->timedOutReads, 0);
 }
@@ -384,13 +473,36 @@ TEST_F(FeedsTest, DestructionAbortsAConnectionAttempt) {
   EXPECT_EQ(world->posts, 1);
 }
 
+TEST_F(FeedsTest, DestructionAbortsEveryReadAndConnectionAttemptInFlight) {
+  FakeFeed hangingBody;
+  hangingBody.blockAfterChunks = true;
+  FakeFeed unanswered;
+  unanswered.blockOpen = true;
+  AddFeed(u"body1", hangingBody);
+  AddFeed(u"open1", unanswered);
+  AddFeed(u"body2", hangingBody);
+  AddFeed(u"open2", unanswered);
+  AddFeed(u"never", {"never\n"});
+  auto feeds = Make();
+  feeds->SetFeedList(u"body1 URL open1 URL body2 URL open2 URL never");
+  ASSERT_TRUE(world->WaitUntil([&] { return world->blocked == 4; }));
+
+  DestroyOrDie(feeds);
+  std::lock_guard guard(world->mutex);
+  EXPECT_EQ(world->abortedReads, 2);
+  EXPECT_EQ(world->abortedOpens, 2);
+  EXPECT_EQ(world->timedOutReads + world->timedOutOpens, 0);
+  EXPECT_EQ(world->Opens(u"never"), 0);
+  EXPECT_EQ(world->posts, 1);  // the stopped pass's (empty) publication
+}
+
 TEST_F(FeedsTest, DestructionEndsASleepAtOnceWithoutAnotherPublication) {
   AddFeed(u"one", {"first\n"});
   auto feeds = Make(OneHourMs);
   feeds->SetFeedList(u"one");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
   DestroyOrDie(feeds);
-  EXPECT_EQ(world->Posts(), 1);
+  EXPECT_EQ(world->Posts(), 2);
 }
 
 TEST_F(FeedsTest, DestroyingWithoutAWorkerDoesNothing) {
@@ -408,7 +520,7 @@ TEST_F(FeedsTest, BodiesUpToTheSizeLimitAreReadAndLargerOnesAbandoned) {
   AddFeed(u"too-large", tooLarge);
   auto feeds = Make();
   feeds->SetFeedList(u"too-large URL at-limit");
-  ASSERT_TRUE(world->WaitForPost());
+  ASSERT_TRUE(WaitForFirstPass(1));
 
   EXPECT_THAT(Take(*feeds, 2), ElementsAre(u"bytes:33554432", u"bytes:33554432"));
   std::lock_guard guard(world->mutex);
