@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -35,7 +36,10 @@ int main(int argc, char** argv) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (shown) {
-    std::printf("first headline after %.1f s\n", seconds);
+    const std::u16string& line = engine.State().CurrentHeadline().text;
+    std::printf("first headline after %.2f s: %s\n", seconds,
+                std::string(line.begin(), line.begin() + std::min<std::size_t>(line.size(), 40))
+                    .c_str());
   } else {
     std::printf("no headline within %.0f s\n", seconds);
   }
