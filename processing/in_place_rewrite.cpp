@@ -64,6 +64,62 @@ bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_vie
       [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
 }
 
+bool ReplaceEnclosed(char16_t* data, std::size_t& size, char16_t open, char16_t close,
+                     std::u16string_view replacement) {
+  const auto find = [&](char16_t unit, std::size_t from) {
+    return unit_scan::Scan(data, from, size, unit, 0, unit, [](std::size_t) { return true; });
+  };
+  return RewriteInPlace(
+      data, size,
+      [&](std::size_t from, std::size_t& end) {
+        // Without a closing unit after the first opening one, none follows any later one.
+        const std::size_t start = find(open, from);
+        const std::size_t last = start == size ? size : find(close, start + 1);
+        if (last == size) return NoPosition;
+        end = last + 1;
+        return start;
+      },
+      [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+}
+
+bool ReplaceElements(char16_t* data, std::size_t& size, const ElementShape& shape,
+                     std::u16string_view replacement) {
+  // Kept from one opening text to the next while they apply: the first ">" after it, the last
+  // place of the attribute text that counts before that ">", and the first closing text after it.
+  std::size_t tagEnd = NoPosition;
+  std::size_t attribute = NoPosition;
+  std::size_t close = NoPosition;
+  const std::size_t width = shape.attribute.size();
+  return RewriteInPlace(
+      data, size,
+      [&](std::size_t from, std::size_t& end) {
+        for (std::size_t at = unit_scan::FindText(data, size, shape.open, from); at != NoPosition;
+             at = unit_scan::FindText(data, size, shape.open, at + 1)) {
+          const std::size_t inside = at + shape.open.size();
+          if (tagEnd == NoPosition || tagEnd < inside) {
+            // Without a ">" after this opening text, none follows any later one.
+            tagEnd = unit_scan::Scan(data, inside, size, u'>', 0, u'>',
+                                     [](std::size_t) { return true; });
+            if (tagEnd == size) return NoPosition;
+            attribute = NoPosition;
+            for (std::size_t h = unit_scan::FindText(data, tagEnd, shape.attribute, inside + shape.gap);
+                 h != NoPosition; h = unit_scan::FindText(data, tagEnd, shape.attribute, h + 1)) {
+              if (h + width < tagEnd && data[h + width] != u' ') attribute = h;
+            }
+          }
+          if (attribute == NoPosition || attribute < inside + shape.gap) continue;
+          if (close == NoPosition || close <= tagEnd) {
+            close = unit_scan::FindText(data, size, shape.close, tagEnd + 1);
+            if (close == NoPosition) return NoPosition;
+          }
+          end = close + shape.close.size();
+          return at;
+        }
+        return NoPosition;
+      },
+      [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+}
+
 // Replaces every run of back-to-back occurrences of `unit` by one occurrence: what replacing every
 // match of "(unit)+" by the unit does, as the leftmost match takes the longest run there. `twice`
 // is the unit written twice; as the unit never overlaps itself, the first place where it occurs

@@ -72,6 +72,27 @@ bool ReplaceLiteral(char16_t* data, std::size_t& size, std::u16string_view searc
 bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_view search,
                            std::u16string_view replacement, const MarkPositions& marks);
 
+// Replaces every match of "<[^>]*>" by `replacement` (at most two units), for any opening unit <
+// and closing unit >: each opening unit up to the first closing unit after it.
+bool ReplaceEnclosed(char16_t* data, std::size_t& size, char16_t open, char16_t close,
+                     std::u16string_view replacement);
+
+// What "<a[^>]+href=([^ >]+)[^>]*>(.*?)</a>" matches, for any opening text ("<a"), attribute text
+// ("href=") and closing text ("</a>"), none of the first two holding ">", with at least `gap`
+// units (0 or 1) between the opening and the attribute text.
+struct ElementShape {
+  std::u16string_view open;
+  std::u16string_view attribute;
+  std::u16string_view close;
+  std::size_t gap = 0;
+};
+
+// Replaces every match of `shape` by `replacement` (no longer than any match): from the opening
+// text up to the first closing text after the first ">" that follows it, where the tag up to that
+// ">" holds the attribute text at least `gap` units in, followed by a unit other than a space.
+bool ReplaceElements(char16_t* data, std::size_t& size, const ElementShape& shape,
+                     std::u16string_view replacement);
+
 // Replaces every run of back-to-back occurrences of `unit` (which never overlaps itself) by one
 // occurrence; `twice` is the unit written twice.
 bool CollapseRuns(char16_t* data, std::size_t& size, std::u16string_view unit,

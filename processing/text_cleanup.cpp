@@ -1,5 +1,7 @@
 #include "processing/text_cleanup.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include "processing/in_place_rewrite.h"
 #include "processing/pattern_matcher.h"
 #include "processing/pattern_replace.h"
+#include "processing/unit_scan.h"
 
 namespace tidewire {
 namespace {
@@ -101,8 +104,8 @@ bool ReplaceAllMatches(std::u16string& text, const PatternMatcher& matcher,
   return true;
 }
 
-// Runs the pattern steps of `run` on the whole text, skipping those whose match needs a character
-// that the text cannot hold; `presence` covers the text, and is kept up to date.
+// Runs the pattern and enclosed steps of `run` on the whole text, skipping those whose match needs
+// a character that the text cannot hold; `presence` covers the text, and is kept up to date.
 void RunPatternSteps(std::u16string& text, const StepRun& run, AsciiPresence& presence) {
   const CleanupPlan& plan = SharedCleanupPlan();
   std::vector<MatchSpan> spans;
@@ -110,9 +113,18 @@ void RunPatternSteps(std::u16string& text, const StepRun& run, AsciiPresence& pr
   for (std::size_t i = run.first; i < run.last && !text.empty(); ++i) {
     const StepPlan& step = plan.steps[i];
     if (!presence.MayHoldAll(step.needs)) continue;
-    if (ReplaceAllMatches(text, step.matcher, CleanupSteps[i].replacement, spans, scratch)) {
-      presence.Add(CleanupSteps[i].replacement);
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
+    bool replaced = false;
+    if (step.method == StepMethod::Enclosed || step.method == StepMethod::Element) {
+      std::size_t size = text.size();
+      replaced = step.method == StepMethod::Enclosed
+                     ? ReplaceEnclosed(text.data(), size, step.open, step.close, replacement)
+                     : ReplaceElements(text.data(), size, step.element, replacement);
+      text.resize(size);
+    } else {
+      replaced = ReplaceAllMatches(text, step.matcher, replacement, spans, scratch);
     }
+    if (replaced) presence.Add(replacement);
   }
 }
 
@@ -170,15 +182,75 @@ void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
   presence = whole;
 }
 
+// The steps of a run cut by its mark that begin with the mark, on a piece that begins with it:
+// they can only match at its start. Returns the new length.
+std::size_t RunMarkLedSteps(char16_t* piece, std::size_t length, const StepRun& run,
+                            std::array<bool, CleanupSteps.size()>& replaced) {
+  const CleanupPlan& plan = SharedCleanupPlan();
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    const std::u16string_view search = plan.steps[i].text;
+    if (search.front() != run.mark || search.size() > length ||
+        (search.size() > 1 && piece[1] != search[1]) ||
+        std::char_traits<char16_t>::compare(piece, search.data(), search.size()) != 0) {
+      continue;
+    }
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
+    std::copy(replacement.begin(), replacement.end(), piece);
+    std::memmove(piece + replacement.size(), piece + search.size(),
+                 (length - search.size()) * sizeof(char16_t));
+    length -= search.size() - replacement.size();
+    replaced[i] = true;
+    if (piece[0] != run.mark) break;
+  }
+  return length;
+}
+
+// A run cut by its mark (see StepRun): the translations over the whole text, then the other steps
+// on each piece from one mark up to the next. `presence` covers the text, and is kept up to date.
+void RunCutByMark(std::u16string& text, const StepRun& run, AsciiPresence& presence) {
+  const CleanupPlan& plan = SharedCleanupPlan();
+  char16_t* const data = text.data();
+  std::size_t size = text.size();
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    const StepPlan& step = plan.steps[i];
+    if (step.text.front() == run.mark || !presence.MayHoldAll(step.needs)) continue;
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
+    if (ReplaceLiteral(data, size, step.text, replacement)) presence.Add(replacement);
+  }
+  if (!presence.MayHoldAll(std::u16string_view(&run.mark, 1))) return;
+  std::array<bool, CleanupSteps.size()> replaced = {};
+  std::size_t to = 0;
+  std::size_t from = 0;
+  while (from < size) {
+    const std::size_t next =
+        unit_scan::Scan(data, from + 1, size, run.mark, 0, run.mark, [](std::size_t) {
+          return true;
+        });
+    std::size_t length = next - from;
+    if (to != from) std::memmove(data + to, data + from, length * sizeof(char16_t));
+    if (data[to] == run.mark) length = RunMarkLedSteps(data + to, length, run, replaced);
+    to += length;
+    from = next;
+  }
+  text.resize(to);
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    if (replaced[i]) presence.Add(CleanupSteps[i].replacement);
+  }
+}
+
 }  // namespace
 
 void CleanText(std::u16string& text) {
   std::optional<AsciiPresence> presence;  // worked out when first needed
   for (const StepRun& run : SharedCleanupPlan().runs) {
     if (text.empty()) return;
-    if (run.patterns) {
+    if (run.patterns || run.cutByMark) {
       if (!presence) presence.emplace(text);
-      RunPatternSteps(text, run, *presence);
+      if (run.patterns) {
+        RunPatternSteps(text, run, *presence);
+      } else {
+        RunCutByMark(text, run, *presence);
+      }
     } else {
       RunPlainStepsPieceWise(text, run, presence);
     }
