@@ -268,12 +268,10 @@ TextRun ElementText(const xmlNode* element) {
 // The text of an element as Text() gives it: leading white space trimmed up to where the first
 // CDATA section starts, trailing white space down to where the last one ends, unless
 // xml:space="preserve" is in force.
-std::string_view TrimmedText(const xmlNode* element, const TextRun& run) {
-  const std::string_view text = run.text;
+std::string_view TrimmedText(const xmlNode* element, std::string_view text, std::uint32_t first,
+                             std::uint32_t last) {
   if (xmlNodeGetSpacePreserve(element) == 1) return text;
   std::size_t start = 0;
-  std::uint32_t first = run.cdataStart;
-  std::uint32_t last = run.cdataEnd;
   while (start < text.size() && IsCSpace(static_cast<unsigned char>(text[start]))) {
     if (first-- == 0) break;
     if (last != 0) --last;
@@ -334,10 +332,28 @@ class Libxml2Node final : public XmlNode {
   }
 
   std::u16string Text() const override {
+    // One CDATA section, or character data that is not all white space, as most feed elements
+    // hold: read where the tree keeps it, as ElementText would give it. Its UTF-16 length is at
+    // most its length in bytes.
+    if (const xmlNode* child = node_->children; child != nullptr && child->next == nullptr &&
+                                                (child->type == XML_CDATA_SECTION_NODE ||
+                                                 child->type == XML_TEXT_NODE)) {
+      const std::string_view content = StoredContent(child);
+      if (content.size() > XmlTextMaxLength && Utf16Length(content) > XmlTextMaxLength) return {};
+      const auto size = static_cast<std::uint32_t>(content.size());
+      if (child->type == XML_CDATA_SECTION_NODE) {
+        return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, content, 0, size));
+      }
+      if (child->type == XML_TEXT_NODE &&
+          !IsBlank(reinterpret_cast<const xmlChar*>(content.data()), static_cast<int>(size))) {
+        return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, content, UINT32_MAX, 0));
+      }
+    }
     std::size_t nodes = 0;
     std::size_t length = 0;
     if (!TextWithinLimits(node_, nodes, length)) return {};
-    return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, ElementText(node_)));
+    const TextRun run = ElementText(node_);
+    return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, run.text, run.cdataStart, run.cdataEnd));
   }
 
  private:
