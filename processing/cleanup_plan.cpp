@@ -142,6 +142,11 @@ void ChooseMark(StepRun& run, std::array<StepPlan, CleanupSteps.size()>& steps) 
     step.keepsMarks = step.method == StepMethod::Literal &&
                       step.text.size() == replacement.size() && !holdsMark(step.text) &&
                       !holdsMark(replacement);
+    // The mark at most at the start of a match, and of its replacement only if of the match.
+    step.followsMarks = step.method == StepMethod::Literal && !holdsMark(step.text.substr(1)) &&
+                        (replacement.empty() || (!holdsMark(replacement.substr(1)) &&
+                                                 (replacement.front() != run.mark ||
+                                                  step.text.front() == run.mark)));
   }
 }
 

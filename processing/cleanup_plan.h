@@ -32,9 +32,10 @@ struct StepPlan {
   std::u16string_view needs;  // units that every match contains
   PatternMatcher matcher;     // Pattern
   // Literal and Collapse, set with the run: whether the step searches at the run's mark
-  // positions, and whether it leaves them where they were.
+  // positions, whether it leaves them where they were, and whether it can move them along.
   bool atMarks = false;
   bool keepsMarks = false;
+  bool followsMarks = false;
 };
 
 // Steps [first, last) of the table, all of them pattern or enclosed steps (which go over the

@@ -31,23 +31,57 @@ bool MarkPositions::Collect(const char16_t* data, std::size_t size) {
   return valid_;
 }
 
+void MarkPositions::StartFollowing() {
+  read_ = 0;
+  written_ = 0;
+  removed_ = 0;
+}
+
+void MarkPositions::Follow(std::size_t start, std::size_t end, std::size_t written,
+                           bool markFirst) {
+  for (; read_ < positions_.size() && positions_[read_] < start; ++read_) {
+    positions_[written_++] = static_cast<std::uint32_t>(positions_[read_] - removed_);
+  }
+  while (read_ < positions_.size() && positions_[read_] < end) ++read_;
+  // The match held the mark at its start, so this writes no position not yet read.
+  if (markFirst) positions_[written_++] = static_cast<std::uint32_t>(start - removed_);
+  removed_ += end - start - written;
+}
+
+void MarkPositions::Followed() {
+  for (; read_ < positions_.size(); ++read_) {
+    positions_[written_++] = static_cast<std::uint32_t>(positions_[read_] - removed_);
+  }
+  positions_.resize(written_);
+}
+
 bool ReplaceLiteral(char16_t* data, std::size_t& size, std::u16string_view search,
-                    std::u16string_view replacement) {
-  return RewriteInPlace(
+                    std::u16string_view replacement, MarkPositions* follow) {
+  if (follow != nullptr) follow->StartFollowing();
+  const bool markFirst =
+      follow != nullptr && !replacement.empty() && replacement.front() == follow->Mark();
+  const bool replaced = RewriteInPlace(
       data, size,
       [&](std::size_t from, std::size_t& end) {
         const std::size_t found = unit_scan::FindText(data, size, search, from);
         end = found + search.size();
+        if (follow != nullptr && found != NoPosition) {
+          follow->Follow(found, end, replacement.size(), markFirst);
+        }
         return found;
       },
       [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+  if (follow != nullptr) follow->Followed();
+  return replaced;
 }
 
 bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_view search,
-                           std::u16string_view replacement, const MarkPositions& marks) {
+                           std::u16string_view replacement, MarkPositions& marks, bool follow) {
   const std::vector<std::uint32_t>& positions = marks.Positions();
+  const bool markFirst = !replacement.empty() && replacement.front() == marks.Mark();
+  if (follow) marks.StartFollowing();
   std::size_t next = 0;
-  return RewriteInPlace(
+  const bool replaced = RewriteInPlace(
       data, size,
       [&](std::size_t from, std::size_t& end) {
         for (; next < positions.size(); ++next) {
@@ -57,11 +91,27 @@ bool ReplaceLiteralAtMarks(char16_t* data, std::size_t& size, std::u16string_vie
             continue;
           }
           end = at + search.size();
+          // Follow() writes only positions that this search has passed.
+          if (follow) marks.Follow(at, end, replacement.size(), markFirst);
+          ++next;
           return at;
         }
         return NoPosition;
       },
       [&](char16_t* out) { return std::copy(replacement.begin(), replacement.end(), out); });
+  if (follow) marks.Followed();
+  return replaced;
+}
+
+bool TranslateUnits(char16_t* data, std::size_t size, std::u16string_view sources,
+                    std::u16string_view targets) {
+  bool replaced = false;
+  for (std::size_t at = unit_scan::FindAnyUnit(data, 0, size, sources); at < size;
+       at = unit_scan::FindAnyUnit(data, at + 1, size, sources)) {
+    data[at] = targets[sources.find(data[at])];
+    replaced = true;
+  }
+  return replaced;
 }
 
 bool ReplaceEnclosed(char16_t* data, std::size_t& size, char16_t open, char16_t close,

@@ -139,16 +139,19 @@ std::size_t RunPlainSteps(char16_t* data, std::size_t size, const StepRun& run,
     if (!presence.MayHoldAll(step.needs)) continue;
     const std::u16string_view replacement = CleanupSteps[i].replacement;
     bool replaced = false;
+    bool followed = false;
     if (step.method == StepMethod::Collapse) {
       replaced = CollapseRuns(data, size, step.text, step.twice);
     } else if (step.atMarks && size >= MinMarkedSize && marks.Collect(data, size)) {
-      replaced = ReplaceLiteralAtMarks(data, size, step.text, replacement, marks);
+      followed = step.followsMarks;
+      replaced = ReplaceLiteralAtMarks(data, size, step.text, replacement, marks, followed);
     } else {
-      replaced = ReplaceLiteral(data, size, step.text, replacement);
+      followed = step.followsMarks && marks.Valid();
+      replaced = ReplaceLiteral(data, size, step.text, replacement, followed ? &marks : nullptr);
     }
     if (!replaced) continue;
     presence.Add(replacement);
-    if (!step.keepsMarks) marks.Invalidate();
+    if (!step.keepsMarks && !followed) marks.Invalidate();
   }
   return size;
 }
@@ -173,7 +176,8 @@ void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
     std::size_t cut = std::min(size, from + PieceSize);
     while (cut < size && !inert(data[cut - 1])) ++cut;
     if (to != from) std::memmove(data + to, data + from, (cut - from) * sizeof(char16_t));
-    AsciiPresence piece(std::u16string_view(data + to, cut - from));
+    // What covers the whole text covers each piece, and saves looking at every piece.
+    AsciiPresence piece = presence ? *presence : AsciiPresence(std::u16string_view(data + to, cut - from));
     to += RunPlainSteps(data + to, cut - from, run, marks, piece);
     whole.Add(piece);
     from = cut;
@@ -205,18 +209,22 @@ std::size_t RunMarkLedSteps(char16_t* piece, std::size_t length, const StepRun& 
   return length;
 }
 
-// A run cut by its mark (see StepRun): the translations over the whole text, then the other steps
-// on each piece from one mark up to the next. `presence` covers the text, and is kept up to date.
+// A run cut by its mark (see StepRun): the translations over the whole text, all in one pass as
+// none sees what another reads or writes, then the other steps on each piece from one mark up to
+// the next. `presence` covers the text, and is kept up to date.
 void RunCutByMark(std::u16string& text, const StepRun& run, AsciiPresence& presence) {
   const CleanupPlan& plan = SharedCleanupPlan();
   char16_t* const data = text.data();
-  std::size_t size = text.size();
+  const std::size_t size = text.size();
+  std::u16string sources;
+  std::u16string targets;
   for (std::size_t i = run.first; i < run.last; ++i) {
     const StepPlan& step = plan.steps[i];
     if (step.text.front() == run.mark || !presence.MayHoldAll(step.needs)) continue;
-    const std::u16string_view replacement = CleanupSteps[i].replacement;
-    if (ReplaceLiteral(data, size, step.text, replacement)) presence.Add(replacement);
+    sources += step.text.front();
+    targets += CleanupSteps[i].replacement.front();
   }
+  if (!sources.empty() && TranslateUnits(data, size, sources, targets)) presence.Add(targets);
   if (!presence.MayHoldAll(std::u16string_view(&run.mark, 1))) return;
   std::array<bool, CleanupSteps.size()> replaced = {};
   std::size_t to = 0;
