@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -200,6 +201,9 @@ const CleanupPlan& SharedCleanupPlan() {
     CleanupPlan made;
     for (std::size_t i = 0; i < CleanupSteps.size(); ++i) {
       made.steps[i] = PlanStep(CleanupSteps[i]);
+      for (const char16_t c : made.steps[i].needs) {
+        if (c < 128) made.steps[i].needsAscii[c >> 6] |= std::uint64_t{1} << (c & 63);
+      }
       const StepMethod method = made.steps[i].method;
       const bool isPattern = method == StepMethod::Pattern || method == StepMethod::Enclosed ||
                              method == StepMethod::Element;

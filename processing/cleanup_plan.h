@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ struct StepPlan {
   char16_t close = 0;
   ElementShape element;       // Element
   std::u16string_view needs;  // units that every match contains
+  std::array<std::uint64_t, 2> needsAscii = {};  // the ASCII ones of them, one bit each
   PatternMatcher matcher;     // Pattern
   // Literal and Collapse, set with the run: whether the step searches at the run's mark
   // positions, whether it leaves them where they were, and whether it can move them along.

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -305,7 +307,13 @@ bool TextWithinLimits(const xmlNode* element, std::size_t& nodes, std::size_t& l
 // Elements match names written without a prefix, in no namespace or the default one.
 bool Matches(const xmlNode* node, const std::string& name) {
   return node->type == XML_ELEMENT_NODE && (node->ns == nullptr || node->ns->prefix == nullptr) &&
-         name == reinterpret_cast<const char*>(node->name);
+         std::strcmp(name.c_str(), reinterpret_cast<const char*>(node->name)) == 0;
+}
+
+// `name` in UTF-8 for Matches(), or nothing when it holds a zero unit, as no element name does.
+std::optional<std::string> WantedName(std::u16string_view name) {
+  if (name.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  return ToUtf8(name);
 }
 
 // Visits the elements below `parent` in document order, not entering entity references,
@@ -324,9 +332,10 @@ class Libxml2Node final : public XmlNode {
   explicit Libxml2Node(const xmlNode* node) : node_(node) {}
 
   std::unique_ptr<XmlNode> FirstChild(std::u16string_view name) const override {
-    const std::string wanted = ToUtf8(name);
+    const std::optional<std::string> wanted = WantedName(name);
+    if (!wanted) return nullptr;
     for (const xmlNode* child = node_->children; child != nullptr; child = child->next) {
-      if (Matches(child, wanted)) return std::make_unique<Libxml2Node>(child);
+      if (Matches(child, *wanted)) return std::make_unique<Libxml2Node>(child);
     }
     return nullptr;
   }
@@ -413,11 +422,11 @@ bool Libxml2Document::LoadUtf8(std::string_view utf8) {
 }
 
 std::unique_ptr<XmlNode> Libxml2Document::SelectFirst(std::u16string_view name) const {
-  if (!doc_) return nullptr;
-  const std::string wanted = ToUtf8(name);
+  const std::optional<std::string> wanted = WantedName(name);
+  if (!doc_ || !wanted) return nullptr;
   const xmlNode* found = nullptr;
   auto visit = [&](const xmlNode* element) {
-    if (!Matches(element, wanted)) return true;
+    if (!Matches(element, *wanted)) return true;
     found = element;
     return false;
   };
@@ -427,10 +436,9 @@ std::unique_ptr<XmlNode> Libxml2Document::SelectFirst(std::u16string_view name) 
 
 std::unique_ptr<XmlNodeList> Libxml2Document::SelectAll(std::u16string_view name) const {
   std::vector<const xmlNode*> nodes;
-  if (doc_) {
-    const std::string wanted = ToUtf8(name);
+  if (const std::optional<std::string> wanted = WantedName(name); doc_ && wanted) {
     auto visit = [&](const xmlNode* element) {
-      if (Matches(element, wanted)) nodes.push_back(element);
+      if (Matches(element, *wanted)) nodes.push_back(element);
       return true;
     };
     ForEachElement(reinterpret_cast<const xmlNode*>(doc_.get()), visit);

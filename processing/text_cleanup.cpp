@@ -33,6 +33,13 @@ class AsciiPresence {
     bits_[1] |= other.bits_[1];
   }
   void Add(std::u16string_view text) {
+    // A short text, such as a title, costs less than the table below.
+    if (text.size() < 64) {
+      for (const char16_t c : text) {
+        if (c < 128) bits_[c >> 6] |= std::uint64_t{1} << (c & 63);
+      }
+      return;
+    }
     // Plain stores, one per character, with no chain of read-modify-writes between them.
     unsigned char seen[136] = {};  // the entry at 128 stands for every other character
     for (const char16_t c : text) seen[c < 128 ? c : 128] = 1;
@@ -51,6 +58,10 @@ class AsciiPresence {
       if (c < 128 && ((bits_[c >> 6] >> (c & 63)) & 1) == 0) return false;
     }
     return true;
+  }
+  // The same for ASCII units given as bits, as StepPlan::needsAscii holds them.
+  bool MayHoldAll(const std::array<std::uint64_t, 2>& units) const {
+    return (units[0] & ~bits_[0]) == 0 && (units[1] & ~bits_[1]) == 0;
   }
 
  private:
@@ -112,7 +123,7 @@ void RunPatternSteps(std::u16string& text, const StepRun& run, AsciiPresence& pr
   std::u16string scratch;
   for (std::size_t i = run.first; i < run.last && !text.empty(); ++i) {
     const StepPlan& step = plan.steps[i];
-    if (!presence.MayHoldAll(step.needs)) continue;
+    if (!presence.MayHoldAll(step.needsAscii)) continue;
     const std::u16string_view replacement = CleanupSteps[i].replacement;
     bool replaced = false;
     if (step.method == StepMethod::Enclosed || step.method == StepMethod::Element) {
@@ -136,7 +147,7 @@ std::size_t RunPlainSteps(char16_t* data, std::size_t size, const StepRun& run,
   marks.Reset();
   for (std::size_t i = run.first; i < run.last && size != 0; ++i) {
     const StepPlan& step = plan.steps[i];
-    if (!presence.MayHoldAll(step.needs)) continue;
+    if (!presence.MayHoldAll(step.needsAscii)) continue;
     const std::u16string_view replacement = CleanupSteps[i].replacement;
     bool replaced = false;
     bool followed = false;
@@ -220,7 +231,7 @@ void RunCutByMark(std::u16string& text, const StepRun& run, AsciiPresence& prese
   std::u16string targets;
   for (std::size_t i = run.first; i < run.last; ++i) {
     const StepPlan& step = plan.steps[i];
-    if (step.text.front() == run.mark || !presence.MayHoldAll(step.needs)) continue;
+    if (step.text.front() == run.mark || !presence.MayHoldAll(step.needsAscii)) continue;
     sources += step.text.front();
     targets += CleanupSteps[i].replacement.front();
   }
