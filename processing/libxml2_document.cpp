@@ -272,6 +272,11 @@ TextRun ElementText(const xmlNode* element) {
 // xml:space="preserve" is in force.
 std::string_view TrimmedText(const xmlNode* element, std::string_view text, std::uint32_t first,
                              std::uint32_t last) {
+  // Without white space at either end there is nothing to trim, preserved or not.
+  if (text.empty() || (!IsCSpace(static_cast<unsigned char>(text.front())) &&
+                       !IsCSpace(static_cast<unsigned char>(text.back())))) {
+    return text;
+  }
   if (xmlNodeGetSpacePreserve(element) == 1) return text;
   std::size_t start = 0;
   while (start < text.size() && IsCSpace(static_cast<unsigned char>(text[start]))) {
