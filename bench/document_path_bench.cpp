@@ -120,8 +120,10 @@ void MeasureFeed(std::size_t targetBytes) {
   std::printf("generated feed: %zu bytes\n", feed.size());
 
   std::size_t headlines = 0;
-  tidewire::DocumentPath path(tidewire::PlatformTextDecoder(), tidewire::CreatePlatformXmlDocument(),
-                              [] { return tidewire::ClockTime{7, 5}; });
+  tidewire::DocumentPath path(tidewire::PlatformTextDecoder(),
+                              tidewire::CreatePlatformXmlDocument(), [] {
+                                return tidewire::ClockTime{7, 5};
+                              });
   const auto decodeOnly = Measure([&] {
     const std::u16string text =
         tidewire::DocumentPath::Decode(feed, tidewire::PlatformTextDecoder());

@@ -145,9 +145,9 @@ void ChooseMark(StepRun& run, std::array<StepPlan, CleanupSteps.size()>& steps) 
                       !holdsMark(replacement);
     // The mark at most at the start of a match, and of its replacement only if of the match.
     step.followsMarks = step.method == StepMethod::Literal && !holdsMark(step.text.substr(1)) &&
-                        (replacement.empty() || (!holdsMark(replacement.substr(1)) &&
-                                                 (replacement.front() != run.mark ||
-                                                  step.text.front() == run.mark)));
+                        (replacement.empty() ||
+                         (!holdsMark(replacement.substr(1)) &&
+                          (replacement.front() != run.mark || step.text.front() == run.mark)));
   }
 }
 
@@ -155,8 +155,8 @@ bool Holds(std::u16string_view text, char16_t unit) {
   return text.find(unit) != std::u16string_view::npos;
 }
 
-std::size_t MarkLedSteps(const std::array<StepPlan, CleanupSteps.size()>& steps,
-                         std::size_t first, std::size_t last, char16_t mark) {
+std::size_t MarkLedSteps(const std::array<StepPlan, CleanupSteps.size()>& steps, std::size_t first,
+                         std::size_t last, char16_t mark) {
   std::size_t count = 0;
   for (std::size_t i = first; i < last; ++i) {
     count += steps[i].method == StepMethod::Literal && steps[i].text.front() == mark;

@@ -25,14 +25,14 @@ enum class StepMethod { Literal, Collapse, Enclosed, Element, Pattern };
 
 struct StepPlan {
   StepMethod method = StepMethod::Literal;
-  std::u16string_view text;   // Literal: the search text; Collapse: the repeated text
-  std::u16string twice;       // Collapse: the repeated text written twice
-  char16_t open = 0;          // Enclosed: the opening and the closing unit
+  std::u16string_view text;  // Literal: the search text; Collapse: the repeated text
+  std::u16string twice;      // Collapse: the repeated text written twice
+  char16_t open = 0;         // Enclosed: the opening and the closing unit
   char16_t close = 0;
-  ElementShape element;       // Element
-  std::u16string_view needs;  // units that every match contains
+  ElementShape element;                          // Element
+  std::u16string_view needs;                     // units that every match contains
   std::array<std::uint64_t, 2> needsAscii = {};  // the ASCII ones of them, one bit each
-  PatternMatcher matcher;     // Pattern
+  PatternMatcher matcher;                        // Pattern
   // Literal and Collapse, set with the run: whether the step searches at the run's mark
   // positions, whether it leaves them where they were, and whether it can move them along.
   bool atMarks = false;

@@ -152,7 +152,8 @@ bool ReplaceElements(char16_t* data, std::size_t& size, const ElementShape& shap
                                      [](std::size_t) { return true; });
             if (tagEnd == size) return NoPosition;
             attribute = NoPosition;
-            for (std::size_t h = unit_scan::FindText(data, tagEnd, shape.attribute, inside + shape.gap);
+            for (std::size_t h =
+                     unit_scan::FindText(data, tagEnd, shape.attribute, inside + shape.gap);
                  h != NoPosition; h = unit_scan::FindText(data, tagEnd, shape.attribute, h + 1)) {
               if (h + width < tagEnd && data[h + width] != u' ') attribute = h;
             }

@@ -349,9 +349,9 @@ class Libxml2Node final : public XmlNode {
     // One CDATA section, or character data that is not all white space, as most feed elements
     // hold: read where the tree keeps it, as ElementText would give it. Its UTF-16 length is at
     // most its length in bytes.
-    if (const xmlNode* child = node_->children; child != nullptr && child->next == nullptr &&
-                                                (child->type == XML_CDATA_SECTION_NODE ||
-                                                 child->type == XML_TEXT_NODE)) {
+    if (const xmlNode* child = node_->children;
+        child != nullptr && child->next == nullptr &&
+        (child->type == XML_CDATA_SECTION_NODE || child->type == XML_TEXT_NODE)) {
       const std::string_view content = StoredContent(child);
       if (content.size() > XmlTextMaxLength && Utf16Length(content) > XmlTextMaxLength) return {};
       const auto size = static_cast<std::uint32_t>(content.size());
@@ -367,7 +367,8 @@ class Libxml2Node final : public XmlNode {
     std::size_t length = 0;
     if (!TextWithinLimits(node_, nodes, length)) return {};
     const TextRun run = ElementText(node_);
-    return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, run.text, run.cdataStart, run.cdataEnd));
+    return NativeTextDecoder::DecodeUtf8(
+        TrimmedText(node_, run.text, run.cdataStart, run.cdataEnd));
   }
 
  private:

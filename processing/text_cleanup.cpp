@@ -188,7 +188,8 @@ void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
     while (cut < size && !inert(data[cut - 1])) ++cut;
     if (to != from) std::memmove(data + to, data + from, (cut - from) * sizeof(char16_t));
     // What covers the whole text covers each piece, and saves looking at every piece.
-    AsciiPresence piece = presence ? *presence : AsciiPresence(std::u16string_view(data + to, cut - from));
+    AsciiPresence piece =
+        presence ? *presence : AsciiPresence(std::u16string_view(data + to, cut - from));
     to += RunPlainSteps(data + to, cut - from, run, marks, piece);
     whole.Add(piece);
     from = cut;
@@ -241,10 +242,8 @@ void RunCutByMark(std::u16string& text, const StepRun& run, AsciiPresence& prese
   std::size_t to = 0;
   std::size_t from = 0;
   while (from < size) {
-    const std::size_t next =
-        unit_scan::Scan(data, from + 1, size, run.mark, 0, run.mark, [](std::size_t) {
-          return true;
-        });
+    const std::size_t next = unit_scan::Scan(data, from + 1, size, run.mark, 0, run.mark,
+                                             [](std::size_t) { return true; });
     std::size_t length = next - from;
     if (to != from) std::memmove(data + to, data + from, length * sizeof(char16_t));
     if (data[to] == run.mark) length = RunMarkLedSteps(data + to, length, run, replaced);

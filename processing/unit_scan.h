@@ -76,8 +76,9 @@ inline std::size_t FindAnyUnit(const char16_t* data, std::size_t from, std::size
   return end;
 }
 
-// Position of the first occurrence of `search` (not empty) in data[from, size), or NoPosition. The first and the last unit are tested together, so that few candidates reach
-// the full comparison even when the first unit is common.
+// Position of the first occurrence of `search` (not empty) in data[from, size), or NoPosition. The
+// first and the last unit are tested together, so that few candidates reach the full comparison
+// even when the first unit is common.
 inline std::size_t FindText(const char16_t* data, std::size_t size, std::u16string_view search,
                             std::size_t from) {
   const std::size_t length = search.size();
