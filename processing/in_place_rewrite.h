@@ -19,11 +19,9 @@ class MarkPositions {
  public:
   explicit MarkPositions(char16_t mark) : mark_(mark) {}
 
-  // Starts on a new piece.
-  void Reset() {
-    valid_ = false;
-    common_ = false;
-  }
+  // Starts on a new piece of the same text. A mark that was too common in one piece is taken to
+  // be so in the rest of the text too, which saves counting it again in every piece.
+  void Reset() { valid_ = false; }
   // The text changed: the positions are collected anew when next asked for.
   void Invalidate() { valid_ = false; }
 
