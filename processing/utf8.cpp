@@ -7,8 +7,10 @@
 namespace tidewire {
 
 std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  // At most three bytes per unit (a surrogate pair takes four for two), written in place.
+  std::string buffer(3 * text.size(), '\0');
+  char* next = buffer.data();
+  const auto put = [&next](char c) { *next++ = c; };
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDFFF) {
@@ -21,22 +23,23 @@ std::string ToUtf8(std::u16string_view text) {
       }
     }
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      put(static_cast<char>(c));
     } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      put(static_cast<char>(0xC0 | (c >> 6)));
+      put(static_cast<char>(0x80 | (c & 0x3F)));
     } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      put(static_cast<char>(0xE0 | (c >> 12)));
+      put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      put(static_cast<char>(0x80 | (c & 0x3F)));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      put(static_cast<char>(0xF0 | (c >> 18)));
+      put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      put(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
-  return out;
+  buffer.resize(static_cast<std::size_t>(next - buffer.data()));
+  return buffer;
 }
 
 bool IsValidUtf8(std::string_view bytes) {
