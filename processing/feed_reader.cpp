@@ -1,5 +1,6 @@
 #include "processing/feed_reader.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -21,14 +22,17 @@ std::u16string_view Trimmed(std::u16string_view text) {
 // Feeds often end the title with " - Source" and begin the description with "Source - ": the
 // display text then leaves the source out of the title part.
 std::u16string DisplayText(const std::u16string& title, const std::u16string& description) {
-  std::u16string text = title + u". " + description;
-  const std::size_t dash = description.find(u'-');
-  if (dash == std::u16string::npos || dash == 0) return text;
-  const std::u16string_view source = Trimmed(std::u16string_view(description).substr(0, dash));
-  const std::size_t at = title.find(source);
-  // The three characters before the source are taken to be " - " without looking.
-  if (at == std::u16string::npos || at <= 3) return text;
-  return title.substr(0, at - 3) + u". " + description;
+  std::size_t titleLength = title.size();
+  if (const std::size_t dash = description.find(u'-'); dash != std::u16string::npos && dash != 0) {
+    const std::u16string_view source = Trimmed(std::u16string_view(description).substr(0, dash));
+    const std::size_t at = title.find(source);
+    // The three characters before the source are taken to be " - " without looking.
+    if (at != std::u16string::npos && at > 3) titleLength = at - 3;
+  }
+  std::u16string text;
+  text.reserve(titleLength + 2 + description.size());
+  text.append(title, 0, titleLength).append(u". ").append(description);
+  return text;
 }
 
 }  // namespace
@@ -50,6 +54,10 @@ void ReadLoadedFeedDocument(const XmlDocument& document, std::vector<Headline>& 
   const std::unique_ptr<XmlNodeList> items = document.SelectAll(u"item");
   if (!items) return;
   const std::size_t count = items->Length();
+  // Room for every item at once, growing as push_back would for lists that take many documents.
+  if (headlines.capacity() - headlines.size() < count) {
+    headlines.reserve(std::max(headlines.size() + count, 2 * headlines.capacity()));
+  }
   for (std::size_t i = 0; i < count; ++i) {
     const std::unique_ptr<XmlNode> item = items->Item(i);
     if (!item) continue;

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -268,12 +270,15 @@ TextRun ElementText(const xmlNode* element) {
 // The text of an element as Text() gives it: leading white space trimmed up to where the first
 // CDATA section starts, trailing white space down to where the last one ends, unless
 // xml:space="preserve" is in force.
-std::string_view TrimmedText(const xmlNode* element, const TextRun& run) {
-  const std::string_view text = run.text;
+std::string_view TrimmedText(const xmlNode* element, std::string_view text, std::uint32_t first,
+                             std::uint32_t last) {
+  // Without white space at either end there is nothing to trim, preserved or not.
+  if (text.empty() || (!IsCSpace(static_cast<unsigned char>(text.front())) &&
+                       !IsCSpace(static_cast<unsigned char>(text.back())))) {
+    return text;
+  }
   if (xmlNodeGetSpacePreserve(element) == 1) return text;
   std::size_t start = 0;
-  std::uint32_t first = run.cdataStart;
-  std::uint32_t last = run.cdataEnd;
   while (start < text.size() && IsCSpace(static_cast<unsigned char>(text[start]))) {
     if (first-- == 0) break;
     if (last != 0) --last;
@@ -307,7 +312,13 @@ bool TextWithinLimits(const xmlNode* element, std::size_t& nodes, std::size_t& l
 // Elements match names written without a prefix, in no namespace or the default one.
 bool Matches(const xmlNode* node, const std::string& name) {
   return node->type == XML_ELEMENT_NODE && (node->ns == nullptr || node->ns->prefix == nullptr) &&
-         name == reinterpret_cast<const char*>(node->name);
+         std::strcmp(name.c_str(), reinterpret_cast<const char*>(node->name)) == 0;
+}
+
+// `name` in UTF-8 for Matches(), or nothing when it holds a zero unit, as no element name does.
+std::optional<std::string> WantedName(std::u16string_view name) {
+  if (name.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  return ToUtf8(name);
 }
 
 // Visits the elements below `parent` in document order, not entering entity references,
@@ -326,18 +337,38 @@ class Libxml2Node final : public XmlNode {
   explicit Libxml2Node(const xmlNode* node) : node_(node) {}
 
   std::unique_ptr<XmlNode> FirstChild(std::u16string_view name) const override {
-    const std::string wanted = ToUtf8(name);
+    const std::optional<std::string> wanted = WantedName(name);
+    if (!wanted) return nullptr;
     for (const xmlNode* child = node_->children; child != nullptr; child = child->next) {
-      if (Matches(child, wanted)) return std::make_unique<Libxml2Node>(child);
+      if (Matches(child, *wanted)) return std::make_unique<Libxml2Node>(child);
     }
     return nullptr;
   }
 
   std::u16string Text() const override {
+    // One CDATA section, or character data that is not all white space, as most feed elements
+    // hold: read where the tree keeps it, as ElementText would give it. Its UTF-16 length is at
+    // most its length in bytes.
+    if (const xmlNode* child = node_->children;
+        child != nullptr && child->next == nullptr &&
+        (child->type == XML_CDATA_SECTION_NODE || child->type == XML_TEXT_NODE)) {
+      const std::string_view content = StoredContent(child);
+      if (content.size() > XmlTextMaxLength && Utf16Length(content) > XmlTextMaxLength) return {};
+      const auto size = static_cast<std::uint32_t>(content.size());
+      if (child->type == XML_CDATA_SECTION_NODE) {
+        return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, content, 0, size));
+      }
+      if (child->type == XML_TEXT_NODE &&
+          !IsBlank(reinterpret_cast<const xmlChar*>(content.data()), static_cast<int>(size))) {
+        return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, content, UINT32_MAX, 0));
+      }
+    }
     std::size_t nodes = 0;
     std::size_t length = 0;
     if (!TextWithinLimits(node_, nodes, length)) return {};
-    return NativeTextDecoder::DecodeUtf8(TrimmedText(node_, ElementText(node_)));
+    const TextRun run = ElementText(node_);
+    return NativeTextDecoder::DecodeUtf8(
+        TrimmedText(node_, run.text, run.cdataStart, run.cdataEnd));
   }
 
  private:
@@ -397,11 +428,11 @@ bool Libxml2Document::LoadUtf8(std::string_view utf8) {
 }
 
 std::unique_ptr<XmlNode> Libxml2Document::SelectFirst(std::u16string_view name) const {
-  if (!doc_) return nullptr;
-  const std::string wanted = ToUtf8(name);
+  const std::optional<std::string> wanted = WantedName(name);
+  if (!doc_ || !wanted) return nullptr;
   const xmlNode* found = nullptr;
   auto visit = [&](const xmlNode* element) {
-    if (!Matches(element, wanted)) return true;
+    if (!Matches(element, *wanted)) return true;
     found = element;
     return false;
   };
@@ -411,10 +442,9 @@ std::unique_ptr<XmlNode> Libxml2Document::SelectFirst(std::u16string_view name) 
 
 std::unique_ptr<XmlNodeList> Libxml2Document::SelectAll(std::u16string_view name) const {
   std::vector<const xmlNode*> nodes;
-  if (doc_) {
-    const std::string wanted = ToUtf8(name);
+  if (const std::optional<std::string> wanted = WantedName(name); doc_ && wanted) {
     auto visit = [&](const xmlNode* element) {
-      if (Matches(element, wanted)) nodes.push_back(element);
+      if (Matches(element, *wanted)) nodes.push_back(element);
       return true;
     };
     ForEachElement(reinterpret_cast<const xmlNode*>(doc_.get()), visit);

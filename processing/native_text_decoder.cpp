@@ -1,10 +1,15 @@
 #include "processing/native_text_decoder.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 #include "processing/encoding.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tidewire {
 namespace {
@@ -101,6 +106,22 @@ std::u16string NativeTextDecoder::DecodeUtf8(std::string_view bytes) {
   char16_t* next = out.data();
   std::size_t pos = 0;
   while (pos < bytes.size()) {
+#if defined(__SSE2__)
+    // Sixteen bytes widened at a time, kept up to the first that is not ASCII: the output has
+    // room for them, as it has for every byte still to come.
+    while (bytes.size() - pos >= 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + pos));
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(next), _mm_unpacklo_epi8(block, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(next + 8), _mm_unpackhi_epi8(block, zero));
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+      const int ascii = high == 0 ? 16 : std::countr_zero(high);
+      next += ascii;
+      pos += static_cast<std::size_t>(ascii);
+      if (high != 0) break;
+    }
+    if (pos == bytes.size()) break;
+#endif
     const auto lead = static_cast<unsigned char>(bytes[pos++]);
     if (lead < 0x80) {
       *next++ = lead;

@@ -1,5 +1,7 @@
 #include "processing/text_cleanup.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include "processing/in_place_rewrite.h"
 #include "processing/pattern_matcher.h"
 #include "processing/pattern_replace.h"
+#include "processing/unit_scan.h"
 
 namespace tidewire {
 namespace {
@@ -30,6 +33,13 @@ class AsciiPresence {
     bits_[1] |= other.bits_[1];
   }
   void Add(std::u16string_view text) {
+    // A short text, such as a title, costs less than the table below.
+    if (text.size() < 64) {
+      for (const char16_t c : text) {
+        if (c < 128) bits_[c >> 6] |= std::uint64_t{1} << (c & 63);
+      }
+      return;
+    }
     // Plain stores, one per character, with no chain of read-modify-writes between them.
     unsigned char seen[136] = {};  // the entry at 128 stands for every other character
     for (const char16_t c : text) seen[c < 128 ? c : 128] = 1;
@@ -48,6 +58,10 @@ class AsciiPresence {
       if (c < 128 && ((bits_[c >> 6] >> (c & 63)) & 1) == 0) return false;
     }
     return true;
+  }
+  // The same for ASCII units given as bits, as StepPlan::needsAscii holds them.
+  bool MayHoldAll(const std::array<std::uint64_t, 2>& units) const {
+    return (units[0] & ~bits_[0]) == 0 && (units[1] & ~bits_[1]) == 0;
   }
 
  private:
@@ -101,18 +115,27 @@ bool ReplaceAllMatches(std::u16string& text, const PatternMatcher& matcher,
   return true;
 }
 
-// Runs the pattern steps of `run` on the whole text, skipping those whose match needs a character
-// that the text cannot hold; `presence` covers the text, and is kept up to date.
+// Runs the pattern and enclosed steps of `run` on the whole text, skipping those whose match needs
+// a character that the text cannot hold; `presence` covers the text, and is kept up to date.
 void RunPatternSteps(std::u16string& text, const StepRun& run, AsciiPresence& presence) {
   const CleanupPlan& plan = SharedCleanupPlan();
   std::vector<MatchSpan> spans;
   std::u16string scratch;
   for (std::size_t i = run.first; i < run.last && !text.empty(); ++i) {
     const StepPlan& step = plan.steps[i];
-    if (!presence.MayHoldAll(step.needs)) continue;
-    if (ReplaceAllMatches(text, step.matcher, CleanupSteps[i].replacement, spans, scratch)) {
-      presence.Add(CleanupSteps[i].replacement);
+    if (!presence.MayHoldAll(step.needsAscii)) continue;
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
+    bool replaced = false;
+    if (step.method == StepMethod::Enclosed || step.method == StepMethod::Element) {
+      std::size_t size = text.size();
+      replaced = step.method == StepMethod::Enclosed
+                     ? ReplaceEnclosed(text.data(), size, step.open, step.close, replacement)
+                     : ReplaceElements(text.data(), size, step.element, replacement);
+      text.resize(size);
+    } else {
+      replaced = ReplaceAllMatches(text, step.matcher, replacement, spans, scratch);
     }
+    if (replaced) presence.Add(replacement);
   }
 }
 
@@ -124,19 +147,22 @@ std::size_t RunPlainSteps(char16_t* data, std::size_t size, const StepRun& run,
   marks.Reset();
   for (std::size_t i = run.first; i < run.last && size != 0; ++i) {
     const StepPlan& step = plan.steps[i];
-    if (!presence.MayHoldAll(step.needs)) continue;
+    if (!presence.MayHoldAll(step.needsAscii)) continue;
     const std::u16string_view replacement = CleanupSteps[i].replacement;
     bool replaced = false;
+    bool followed = false;
     if (step.method == StepMethod::Collapse) {
       replaced = CollapseRuns(data, size, step.text, step.twice);
     } else if (step.atMarks && size >= MinMarkedSize && marks.Collect(data, size)) {
-      replaced = ReplaceLiteralAtMarks(data, size, step.text, replacement, marks);
+      followed = step.followsMarks;
+      replaced = ReplaceLiteralAtMarks(data, size, step.text, replacement, marks, followed);
     } else {
-      replaced = ReplaceLiteral(data, size, step.text, replacement);
+      followed = step.followsMarks && marks.Valid();
+      replaced = ReplaceLiteral(data, size, step.text, replacement, followed ? &marks : nullptr);
     }
     if (!replaced) continue;
     presence.Add(replacement);
-    if (!step.keepsMarks) marks.Invalidate();
+    if (!step.keepsMarks && !followed) marks.Invalidate();
   }
   return size;
 }
@@ -161,7 +187,9 @@ void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
     std::size_t cut = std::min(size, from + PieceSize);
     while (cut < size && !inert(data[cut - 1])) ++cut;
     if (to != from) std::memmove(data + to, data + from, (cut - from) * sizeof(char16_t));
-    AsciiPresence piece(std::u16string_view(data + to, cut - from));
+    // What covers the whole text covers each piece, and saves looking at every piece.
+    AsciiPresence piece =
+        presence ? *presence : AsciiPresence(std::u16string_view(data + to, cut - from));
     to += RunPlainSteps(data + to, cut - from, run, marks, piece);
     whole.Add(piece);
     from = cut;
@@ -170,15 +198,77 @@ void RunPlainStepsPieceWise(std::u16string& text, const StepRun& run,
   presence = whole;
 }
 
+// The steps of a run cut by its mark that begin with the mark, on a piece that begins with it:
+// they can only match at its start. Returns the new length.
+std::size_t RunMarkLedSteps(char16_t* piece, std::size_t length, const StepRun& run,
+                            std::array<bool, CleanupSteps.size()>& replaced) {
+  const CleanupPlan& plan = SharedCleanupPlan();
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    const std::u16string_view search = plan.steps[i].text;
+    if (search.front() != run.mark || search.size() > length ||
+        (search.size() > 1 && piece[1] != search[1]) ||
+        std::char_traits<char16_t>::compare(piece, search.data(), search.size()) != 0) {
+      continue;
+    }
+    const std::u16string_view replacement = CleanupSteps[i].replacement;
+    std::copy(replacement.begin(), replacement.end(), piece);
+    std::memmove(piece + replacement.size(), piece + search.size(),
+                 (length - search.size()) * sizeof(char16_t));
+    length -= search.size() - replacement.size();
+    replaced[i] = true;
+    if (piece[0] != run.mark) break;
+  }
+  return length;
+}
+
+// A run cut by its mark (see StepRun): the translations over the whole text, all in one pass as
+// none sees what another reads or writes, then the other steps on each piece from one mark up to
+// the next. `presence` covers the text, and is kept up to date.
+void RunCutByMark(std::u16string& text, const StepRun& run, AsciiPresence& presence) {
+  const CleanupPlan& plan = SharedCleanupPlan();
+  char16_t* const data = text.data();
+  const std::size_t size = text.size();
+  std::u16string sources;
+  std::u16string targets;
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    const StepPlan& step = plan.steps[i];
+    if (step.text.front() == run.mark || !presence.MayHoldAll(step.needsAscii)) continue;
+    sources += step.text.front();
+    targets += CleanupSteps[i].replacement.front();
+  }
+  if (!sources.empty() && TranslateUnits(data, size, sources, targets)) presence.Add(targets);
+  if (!presence.MayHoldAll(std::u16string_view(&run.mark, 1))) return;
+  std::array<bool, CleanupSteps.size()> replaced = {};
+  std::size_t to = 0;
+  std::size_t from = 0;
+  while (from < size) {
+    const std::size_t next = unit_scan::Scan(data, from + 1, size, run.mark, 0, run.mark,
+                                             [](std::size_t) { return true; });
+    std::size_t length = next - from;
+    if (to != from) std::memmove(data + to, data + from, length * sizeof(char16_t));
+    if (data[to] == run.mark) length = RunMarkLedSteps(data + to, length, run, replaced);
+    to += length;
+    from = next;
+  }
+  text.resize(to);
+  for (std::size_t i = run.first; i < run.last; ++i) {
+    if (replaced[i]) presence.Add(CleanupSteps[i].replacement);
+  }
+}
+
 }  // namespace
 
 void CleanText(std::u16string& text) {
   std::optional<AsciiPresence> presence;  // worked out when first needed
   for (const StepRun& run : SharedCleanupPlan().runs) {
     if (text.empty()) return;
-    if (run.patterns) {
+    if (run.patterns || run.cutByMark) {
       if (!presence) presence.emplace(text);
-      RunPatternSteps(text, run, *presence);
+      if (run.patterns) {
+        RunPatternSteps(text, run, *presence);
+      } else {
+        RunCutByMark(text, run, *presence);
+      }
     } else {
       RunPlainStepsPieceWise(text, run, presence);
     }

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,18 +25,27 @@ std::size_t Scan(const char16_t* data, std::size_t from, std::size_t end, char16
 #if defined(__SSE2__)
   const __m128i wantFirst = _mm_set1_epi16(static_cast<short>(first));
   const __m128i wantSecond = _mm_set1_epi16(static_cast<short>(second));
-  for (; from + 8 <= end; from += 8) {
+  // Positions at[0, 8) that hold both units, as two mask bits per position.
+  const auto candidates = [&](std::size_t at) {
     __m128i equal =
-        _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from)), wantFirst);
+        _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), wantFirst);
     if (distance != 0) {
-      const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from + distance));
+      const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + distance));
       equal = _mm_and_si128(equal, _mm_cmpeq_epi16(tails, wantSecond));
     }
-    // Two mask bits per position.
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(equal));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(equal));
+  };
+  // Sixteen positions a round, where most rounds find nothing.
+  for (; from + 8 <= end; from += 16) {
+    std::uint32_t mask = candidates(from);
+    if (from + 16 <= end) mask |= candidates(from + 8) << 16;
     for (; mask != 0; mask &= mask - 1, mask &= mask - 1) {
       const std::size_t at = from + static_cast<std::size_t>(std::countr_zero(mask)) / 2;
       if (take(at)) return at;
+    }
+    if (from + 16 > end) {
+      from += 8;
+      break;
     }
   }
 #endif
@@ -45,8 +55,30 @@ std::size_t Scan(const char16_t* data, std::size_t from, std::size_t end, char16
   return end;
 }
 
-// Position of the first occurrence of `search` (not empty) in data[from, size), or NoPosition. The first and the last unit are tested together, so that few candidates reach
-// the full comparison even when the first unit is common.
+// Position of the first unit in data[from, end) that is one of `units` (a few), or `end`.
+inline std::size_t FindAnyUnit(const char16_t* data, std::size_t from, std::size_t end,
+                               std::u16string_view units) {
+#if defined(__SSE2__)
+  for (; from + 8 <= end; from += 8) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+    __m128i equal = _mm_setzero_si128();
+    for (const char16_t unit : units) {
+      equal = _mm_or_si128(equal, _mm_cmpeq_epi16(block, _mm_set1_epi16(static_cast<short>(unit))));
+    }
+    if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(equal)); mask != 0) {
+      return from + static_cast<std::size_t>(std::countr_zero(mask)) / 2;
+    }
+  }
+#endif
+  for (; from < end; ++from) {
+    if (units.find(data[from]) != std::u16string_view::npos) return from;
+  }
+  return end;
+}
+
+// Position of the first occurrence of `search` (not empty) in data[from, size), or NoPosition. The
+// first and the last unit are tested together, so that few candidates reach the full comparison
+// even when the first unit is common.
 inline std::size_t FindText(const char16_t* data, std::size_t size, std::u16string_view search,
                             std::size_t from) {
   const std::size_t length = search.size();

@@ -1,13 +1,23 @@
 #include "processing/utf8.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tidewire {
 
 std::string ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
+    return std::string(text.begin(), text.end());
+  }
+  // At most three bytes per unit (a surrogate pair takes four for two), written in place.
+  std::string buffer(3 * text.size(), '\0');
+  char* next = buffer.data();
+  const auto put = [&next](char c) { *next++ = c; };
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDFFF) {
@@ -20,37 +30,47 @@ std::string ToUtf8(std::u16string_view text) {
       }
     }
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      put(static_cast<char>(c));
     } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      put(static_cast<char>(0xC0 | (c >> 6)));
+      put(static_cast<char>(0x80 | (c & 0x3F)));
     } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      put(static_cast<char>(0xE0 | (c >> 12)));
+      put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      put(static_cast<char>(0x80 | (c & 0x3F)));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      put(static_cast<char>(0xF0 | (c >> 18)));
+      put(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      put(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      put(static_cast<char>(0x80 | (c & 0x3F)));
     }
   }
-  return out;
+  buffer.resize(static_cast<std::size_t>(next - buffer.data()));
+  return buffer;
 }
 
 bool IsValidUtf8(std::string_view bytes) {
   const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* const end = next + bytes.size();
   while (next != end) {
-    // Eight ASCII bytes at a time.
+    // ASCII sixteen (or eight) bytes at a time, up to the first byte that is not.
+#if defined(__SSE2__)
+    if (end - next >= 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next));
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+      next += high == 0 ? 16 : std::countr_zero(high);
+      if (high == 0) continue;
+    }
+#else
     if (end - next >= 8) {
       std::uint64_t block;
       std::memcpy(&block, next, sizeof block);
-      if ((block & 0x8080808080808080u) == 0) {
-        next += 8;
-        continue;
-      }
+      const std::uint64_t high = block & 0x8080808080808080u;
+      static_assert(std::endian::native == std::endian::little);
+      next += high == 0 ? 8 : std::countr_zero(high) / 8;
+      if (high == 0) continue;
     }
+#endif
     const unsigned char lead = *next++;
     if (lead < 0x80) continue;
     int follow = 0;
@@ -80,7 +100,18 @@ bool IsValidUtf8(std::string_view bytes) {
 
 std::size_t Utf16Length(std::string_view text) {
   std::size_t units = 0;
-  for (const char c : text) {
+  std::size_t pos = 0;
+  // Eight bytes at a time: the top bit of each byte, shifted within it, tells its kind.
+  constexpr std::uint64_t Tops = 0x8080808080808080u;
+  for (; text.size() - pos >= 8; pos += 8) {
+    std::uint64_t block;
+    std::memcpy(&block, text.data() + pos, sizeof block);
+    const std::uint64_t continuation = block & ~(block << 1) & Tops;
+    const std::uint64_t fourByteLead = block & (block << 1) & (block << 2) & (block << 3) & Tops;
+    units += 8 - static_cast<std::size_t>(std::popcount(continuation)) +
+             static_cast<std::size_t>(std::popcount(fourByteLead));
+  }
+  for (const char c : text.substr(pos)) {
     const auto byte = static_cast<unsigned char>(c);
     if ((byte & 0xC0) != 0x80) ++units;  // every lead byte starts one unit
     if (byte >= 0xF0) ++units;           // four-byte forms need a surrogate pair
