@@ -62,10 +62,17 @@ bool IsInk(std::uint32_t pixel) {
   return red >= 160 && green >= 60 && green < red && blue < 60;
 }
 
-TEST(HostDpiTest, At144DpiTheBandFillsAWindow24PixelsHigh) {
+// The program started at a DPI, with settings values of its own; both are put back afterwards.
+struct HostAtDpi {
+  explicit HostAtDpi(DWORD dpi) : logPixels(dpi) {}
   const testing_support::RegistrySandbox settings;
-  const LogPixels dpi(144);
-  HostProcess host(HostProgram);
+  const LogPixels logPixels;
+  HostProcess host{HostProgram};
+};
+
+TEST(HostDpiTest, At144DpiTheBandFillsAWindow24PixelsHigh) {
+  HostAtDpi started(144);
+  HostProcess& host = started.host;
   ASSERT_TRUE(host.Started());
   const HWND window = host.WaitForWindow();
   ASSERT_NE(window, nullptr);
@@ -117,9 +124,8 @@ TEST(HostDpiTest, At144DpiTheBandFillsAWindow24PixelsHigh) {
 // At 200 % the About box's bold one-line link (Tahoma bold, 22 pixels) is as wide as its text:
 // the bold font and the dialog font do not grow in step, and the template's width alone cuts it.
 TEST(HostDpiTest, At192DpiTheAboutBoxShowsItsLinkWhole) {
-  const testing_support::RegistrySandbox settings;
-  const LogPixels dpi(192);
-  HostProcess host(HostProgram);
+  HostAtDpi started(192);
+  HostProcess& host = started.host;
   ASSERT_TRUE(host.Started());
   const HWND window = host.WaitForWindow();
   ASSERT_NE(window, nullptr);
